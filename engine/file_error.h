@@ -1,0 +1,34 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <system_error>
+
+namespace vorpel {
+
+// Failures the program detects itself, beside the system's own error codes.
+enum class FileErrc {
+  NotRegularFile = 1,  // a device, socket or folder where a file is wanted
+  TargetExists,        // the file appeared although it must not be replaced
+  EmptyPath,
+  NothingToDraw,       // a count of one or more from an empty pool
+};
+const std::error_category& FileCategory();
+std::error_code make_error_code(FileErrc errc);
+
+// A failed file operation: which path, and why.
+struct FileError {
+  std::string path;  // as the user gave it, in the file system's encoding
+  std::error_code code;
+
+  // "path: reason", the reason in the system's words.
+  std::string Describe() const;
+};
+
+// nullopt means success.
+using FileStatus = std::optional<FileError>;
+
+}  // namespace vorpel
+
+template <>
+struct std::is_error_code_enum<vorpel::FileErrc> : std::true_type {};

@@ -1,0 +1,13 @@
+#include "generation_settings.h"
+
+namespace vorpel {
+
+void GenerationSettings::SetDefaultOptions() {
+  WordSep = " ";
+  SeqLength = 4;
+  UnitMode = kWordsMode;
+  MultSeq = 1;
+  FixCap = 1;
+}
+
+}  // namespace vorpel

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string_view>
+
+namespace vorpel {
+
+// The error dialogs the program can show. Each has one fixed message; the
+// window layer gives them their captions and layout.
+enum class ErrorDialog {
+  FNE,  // source file missing
+  NFN,  // number of sequences not numeric
+  CO,   // invalid target
+  OC,   // invalid field in the Options dialog
+  R,    // nothing read yet
+  NR,   // number of sequences out of the 16-bit range
+  IO,   // a file could not be read or written
+};
+
+// The dialog's object name: "ErrorFNE", "ErrorNFN", ...
+std::string_view DialogName(ErrorDialog dialog);
+
+// The dialog's fixed message, e.g. "The file you are trying to read doesn't
+// exist." for ErrorFNE.
+std::string_view DialogMessage(ErrorDialog dialog);
+
+// How the engine tells the user about a refused or failed command: one beep,
+// then one error dialog. The window layer implements it with the system beep
+// and its dialogs; the batch command prints to standard error; tests record.
+class Reporter {
+ public:
+  virtual ~Reporter() = default;
+  virtual void Beep() = 0;
+  // detail: what the fixed message is about (the path, the number text, or
+  // for ErrorIO "path: system reason"). Dialogs with a fixed text may
+  // ignore it.
+  virtual void ShowError(ErrorDialog dialog, std::string_view detail) = 0;
+};
+
+// Beep, then show the dialog: the one way the engine reports an error.
+void ReportError(Reporter& reporter, ErrorDialog dialog,
+                 std::string_view detail = {});
+
+}  // namespace vorpel

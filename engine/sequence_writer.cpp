@@ -1,0 +1,55 @@
+#include "sequence_writer.h"
+
+#include <cstring>
+#include <vector>
+
+namespace vorpel {
+
+FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
+                         ByteSink& sink) {
+  if (count <= 0) return std::nullopt;
+  if (pool.Empty()) return FileError{{}, make_error_code(FileErrc::NothingToDraw)};
+
+  constexpr std::size_t kBlockSize = std::size_t{1} << 20;
+  std::vector<char> block(kBlockSize);
+  std::size_t used = 0;
+  const std::uint64_t pool_size = pool.Size();
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::string_view item = pool.Item(static_cast<std::size_t>(draw.Below(pool_size)));
+    if (item.size() > block.size() - used) {
+      if (used > 0) {
+        if (auto error = sink.Write(std::span<char>(block.data(), used))) return error;
+        used = 0;
+      }
+      if (item.size() > block.size()) {
+        // An item larger than the block goes out through a copy of its own:
+        // the sink may change the bytes it is given, the pool must not.
+        std::vector<char> copy(item.begin(), item.end());
+        if (auto error = sink.Write(copy)) return error;
+        continue;
+      }
+    }
+    std::memcpy(block.data() + used, item.data(), item.size());
+    used += item.size();
+  }
+  if (used > 0) return sink.Write(std::span<char>(block.data(), used));
+  return std::nullopt;
+}
+
+FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
+                          std::int64_t count, bool overwrite, const WriterOptions& options) {
+  RandomDraw draw(options.seed.value_or(ClockSeed()));
+  if (path.empty()) return FileError{{}, make_error_code(FileErrc::EmptyPath)};
+  if (FileExists(path) && !overwrite) {
+    return FileError{path.string(), make_error_code(FileErrc::TargetExists)};
+  }
+  if (count > 0 && pool.Empty()) {
+    return FileError{path.string(), make_error_code(FileErrc::NothingToDraw)};
+  }
+  AtomicFileWriter output;
+  if (auto error = output.Open(path, options.links)) return error;
+  if (auto error = DrawSequences(pool, count, draw, output)) return error;
+  return output.Commit();
+}
+
+}  // namespace vorpel

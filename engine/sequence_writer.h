@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "file_error.h"
+#include "random_draw.h"
+#include "sequence_pool.h"
+#include "text_file_access.h"
+
+namespace vorpel {
+
+// Draws count items uniformly with replacement from pool and writes them
+// back to back to sink, in large blocks. Nothing is written for a count of
+// 0 or less; a count of one or more needs a non-empty pool.
+FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
+                         ByteSink& sink);
+
+struct WriterOptions {
+  // A fixed seed gives reproducible output; without one every call is
+  // seeded afresh from the clock.
+  std::optional<std::uint64_t> seed;
+  LinkPolicy links = LinkPolicy::Follow;
+};
+
+// Writes count drawn items to the file at path, replacing it atomically.
+// Refused (nothing opened or changed) when path is empty, or when a file
+// exists there and overwrite is false.
+FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
+                          std::int64_t count, bool overwrite,
+                          const WriterOptions& options = {});
+
+}  // namespace vorpel

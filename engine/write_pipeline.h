@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+#include "reporter.h"
+#include "session.h"
+
+namespace vorpel {
+
+// The intermediate file of the capitalization route: one fixed place, the
+// same for every user and every run. The percent signs are plain
+// characters of the name.
+#ifdef _WIN32
+inline constexpr char TempFilePath[] = "C:\\%Vorpel.temp%";
+#else
+inline constexpr char TempFilePath[] = "/tmp/%Vorpel.temp%";
+#endif
+
+// Bytes that end a sentence for the capitalization fix.
+inline constexpr char SentenceEndMarks[] = ".!?_";
+
+// What the Write command reads from the main window.
+struct WriteRequest {
+  std::string_view number_text;   // txtNoSeq, as typed
+  std::filesystem::path target;   // txtTo, as typed
+};
+
+// Runs every check of a Write, in order, each failure reported with a beep
+// and its dialog: the number text (ErrorNFN when not numeric, ErrorNR when
+// it rounds outside -32768..32767), the pool (ErrorR when empty), the
+// target (ErrorCO when empty, or an existing file while OWrite is 0).
+// Returns true when the command is refused.
+bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter);
+
+struct WriteCommandOptions {
+  std::filesystem::path temp_path = TempFilePath;
+  std::optional<std::uint64_t> seed;  // for reproducible tests
+};
+
+enum class WriteOutcome {
+  Refused,  // a check failed; nothing changed
+  Failed,   // a file could not be written: ErrorIO reported, old files kept
+  Written,  // the target holds the new text
+};
+
+// The Write command: validates, sets NoSeq, then writes the target straight
+// (FixCap not 1) or through the intermediate file and the capitalization
+// fix (FixCap 1).
+WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request,
+                             Reporter& reporter, const WriteCommandOptions& options = {});
+
+}  // namespace vorpel
