@@ -3,7 +3,7 @@
 namespace vorpel {
 
 void GenerationSettings::SetDefaultOptions() {
-  WordSep = " ";
+  WordSep.assign(1, ' ');
   SeqLength = 4;
   UnitMode = kWordsMode;
   MultSeq = 1;

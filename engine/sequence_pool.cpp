@@ -4,28 +4,20 @@
 
 namespace vorpel {
 
-void ItemEnds::PushBack(std::uint64_t end) {
-  const std::size_t slot = size_ & kBlockMask;
-  if (wide_) {
-    if (slot == 0) wide_blocks_.push_back(std::make_unique_for_overwrite<std::uint64_t[]>(kBlockSize));
-    wide_blocks_.back()[slot] = end;
-  } else {
-    if (slot == 0) {
-      narrow_blocks_.push_back(std::make_unique_for_overwrite<std::uint32_t[]>(kBlockSize));
-    }
-    narrow_blocks_.back()[slot] = static_cast<std::uint32_t>(end);
-  }
-  ++size_;
+void ItemEnds::NewBlock() {
+  ByteBuffer block;
+  block.Reserve(kBlockEntries * EntrySize());
+  blocks_.push_back(std::move(block));
+  fill_ = 0;
 }
 
 void ItemEnds::ExtendLast(std::uint64_t delta) {
-  const std::size_t index = size_ - 1;
-  const std::size_t block = index >> kBlockShift;
-  const std::size_t slot = index & kBlockMask;
+  const std::size_t index = size() - 1;
+  char* slot = blocks_[index >> kBlockShift].data() + (index & kBlockMask) * EntrySize();
   if (wide_) {
-    wide_blocks_[block][slot] += delta;
+    *reinterpret_cast<std::uint64_t*>(slot) += delta;
   } else {
-    narrow_blocks_[block][slot] += static_cast<std::uint32_t>(delta);
+    *reinterpret_cast<std::uint32_t*>(slot) += static_cast<std::uint32_t>(delta);
   }
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -18,25 +17,38 @@ class ItemEnds {
  public:
   explicit ItemEnds(bool wide = false) : wide_(wide) {}
 
-  void PushBack(std::uint64_t end);
-  std::uint64_t operator[](std::size_t index) const {
-    const std::size_t block = index >> kBlockShift;
-    const std::size_t slot = index & kBlockMask;
-    return wide_ ? wide_blocks_[block][slot] : narrow_blocks_[block][slot];
+  void PushBack(std::uint64_t end) {
+    if (fill_ == kBlockEntries) NewBlock();
+    char* slot = blocks_.back().data() + fill_ * EntrySize();
+    if (wide_) {
+      *reinterpret_cast<std::uint64_t*>(slot) = end;
+    } else {
+      *reinterpret_cast<std::uint32_t*>(slot) = static_cast<std::uint32_t>(end);
+    }
+    ++fill_;
   }
-  std::size_t size() const { return size_; }
+  std::uint64_t operator[](std::size_t index) const {
+    const char* slot = blocks_[index >> kBlockShift].data() + (index & kBlockMask) * EntrySize();
+    return wide_ ? *reinterpret_cast<const std::uint64_t*>(slot)
+                 : *reinterpret_cast<const std::uint32_t*>(slot);
+  }
+  std::size_t size() const {
+    return blocks_.empty() ? 0 : ((blocks_.size() - 1) << kBlockShift) + fill_;
+  }
   // Adds delta to the last offset (the appended closing separator).
   void ExtendLast(std::uint64_t delta);
 
  private:
-  static constexpr std::size_t kBlockShift = 16;
-  static constexpr std::size_t kBlockSize = std::size_t{1} << kBlockShift;
-  static constexpr std::size_t kBlockMask = kBlockSize - 1;
+  static constexpr std::size_t kBlockShift = 20;
+  static constexpr std::size_t kBlockEntries = std::size_t{1} << kBlockShift;
+  static constexpr std::size_t kBlockMask = kBlockEntries - 1;
+
+  std::size_t EntrySize() const { return wide_ ? 8 : 4; }
+  void NewBlock();
 
   bool wide_;
-  std::size_t size_ = 0;
-  std::vector<std::unique_ptr<std::uint32_t[]>> narrow_blocks_;
-  std::vector<std::unique_ptr<std::uint64_t[]>> wide_blocks_;
+  std::size_t fill_ = kBlockEntries;  // entries used in the last block
+  std::vector<ByteBuffer> blocks_;
 };
 
 // The ordered list of sequences read from the last source. The source's

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -14,41 +15,21 @@
 namespace vorpel {
 namespace {
 
-// Which bytes end a word. Up to four distinct separator bytes are matched
-// 16 bytes at a time; more fall back to a table.
-class SeparatorSet {
+// Which bytes end a word, as a table.
+class SeparatorTable {
  public:
-  explicit SeparatorSet(std::string_view word_sep) {
+  explicit SeparatorTable(std::string_view word_sep) {
     for (const char c : word_sep) {
       const auto byte = static_cast<unsigned char>(c);
-      if (!table_[byte]) {
-        table_[byte] = true;
-        if (distinct_ < kMaxVector) vector_bytes_[distinct_] = c;
-        ++distinct_;
-      }
+      if (!table_[byte]) distinct_bytes_.push_back(c);
+      table_[byte] = true;
     }
   }
-
   bool Contains(char c) const { return table_[static_cast<unsigned char>(c)]; }
+  const std::string& DistinctBytes() const { return distinct_bytes_; }
 
   // Bit i of the result is set when p[i] is a separator, for i in [0, 64).
   std::uint64_t Mask64(const char* p) const {
-#if defined(__SSE2__)
-    if (distinct_ <= kMaxVector) {
-      std::uint64_t mask = 0;
-      for (int part = 0; part < 4; ++part) {
-        const __m128i bytes =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + static_cast<std::ptrdiff_t>(16 * part)));
-        __m128i hit = _mm_setzero_si128();
-        for (int k = 0; k < distinct_; ++k) {
-          hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, _mm_set1_epi8(vector_bytes_[k])));
-        }
-        mask |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(hit)))
-                << (16 * part);
-      }
-      return mask;
-    }
-#endif
     std::uint64_t mask = 0;
     for (int i = 0; i < 64; ++i) {
       mask |= static_cast<std::uint64_t>(table_[static_cast<unsigned char>(p[i])]) << i;
@@ -56,16 +37,73 @@ class SeparatorSet {
     return mask;
   }
 
-  bool Empty() const { return distinct_ == 0; }
-
  private:
-  static constexpr int kMaxVector = 4;
   std::array<bool, 256> table_{};
-  std::array<char, kMaxVector> vector_bytes_{};
-  int distinct_ = 0;
+  std::string distinct_bytes_;
 };
 
-// Words mode: an item ends after every seq_length-th separator byte, and at
+#if defined(__SSE2__)
+// The same test for a few distinct separator bytes, 16 bytes at a time.
+template <int Count>
+class SeparatorVector {
+ public:
+  explicit SeparatorVector(const std::string& bytes) {
+    for (int k = 0; k < Count; ++k) wanted_[k] = _mm_set1_epi8(bytes[static_cast<std::size_t>(k)]);
+  }
+  std::uint64_t Mask64(const char* p) const {
+    std::uint64_t mask = 0;
+    for (int part = 0; part < 4; ++part) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+      __m128i hit = _mm_cmpeq_epi8(bytes, wanted_[0]);
+      for (int k = 1; k < Count; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, wanted_[k]));
+      mask |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(hit)))
+              << (16 * part);
+    }
+    return mask;
+  }
+
+ private:
+  __m128i wanted_[Count];
+};
+#endif
+
+// Counts separators and records where items end: an item ends after every
+// seq_length-th separator byte.
+class ItemCutter {
+ public:
+  ItemCutter(ItemEnds& ends, std::size_t seq_length) : ends_(ends), seq_length_(seq_length) {}
+
+  // mask: the separators among the 64 bytes from offset base, as bits.
+  void Take(std::uint64_t mask, std::size_t base) {
+    const auto count = static_cast<std::size_t>(std::popcount(mask));
+    if (words_in_item_ + count < seq_length_) {
+      words_in_item_ += count;
+      return;
+    }
+    for (; mask != 0; mask &= mask - 1) {
+      if (++words_in_item_ == seq_length_) {
+        ends_.PushBack(base + static_cast<std::size_t>(std::countr_zero(mask)) + 1);
+        words_in_item_ = 0;
+      }
+    }
+  }
+  std::size_t WordsInItem() const { return words_in_item_; }
+
+ private:
+  ItemEnds& ends_;
+  std::size_t seq_length_;
+  std::size_t words_in_item_ = 0;
+};
+
+template <typename Matcher>
+void CutWhole64ByteBlocks(const char* data, std::size_t blocks, const Matcher& matcher,
+                          ItemCutter& cutter) {
+  for (std::size_t block = 0; block < blocks; ++block) {
+    cutter.Take(matcher.Mask64(data + 64 * block), 64 * block);
+  }
+}
+
+// Words mode: items end after every seq_length-th separator byte, and at
 // the end of the text. A word cut off by the end of the text is closed by
 // the first byte of word_sep, written into the spare byte after the text.
 SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length, std::string_view word_sep) {
@@ -73,40 +111,30 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length, std::string_
   if (size == 0) return {};
   const bool wide = size + 1 > std::numeric_limits<std::uint32_t>::max();
   ItemEnds ends(wide);
-  const SeparatorSet separators(word_sep);
+  const SeparatorTable separators(word_sep);
+  ItemCutter cutter(ends, seq_length);
   const char* data = text.data();
 
-  std::size_t words_in_item = 0;
-  // Records the separators given as bits of mask, at offsets from base.
-  const auto take = [&](std::uint64_t mask, std::size_t base) {
-    while (mask != 0) {
-      const std::size_t needed = seq_length - words_in_item;
-      const auto count = static_cast<std::size_t>(std::popcount(mask));
-      if (count < needed) {
-        words_in_item += count;
-        return;
-      }
-      // Drop the needed - 1 lowest separators; the next one ends the item.
-      for (std::size_t i = 1; i < needed; ++i) mask &= mask - 1;
-      const int bit = std::countr_zero(mask);
-      mask &= mask - 1;
-      ends.PushBack(base + static_cast<std::size_t>(bit) + 1);
-      words_in_item = 0;
-    }
-  };
-
-  std::size_t pos = 0;
-  if (!separators.Empty()) {
-    for (; pos + 64 <= size; pos += 64) take(separators.Mask64(data + pos), pos);
-    std::uint64_t tail = 0;
-    for (std::size_t i = pos; i < size; ++i) {
-      if (separators.Contains(data[i])) tail |= std::uint64_t{1} << (i - pos);
-    }
-    take(tail, pos);
+  const std::size_t blocks = size / 64;
+  const std::size_t distinct = separators.DistinctBytes().size();
+  const std::string& bytes = separators.DistinctBytes();
+  switch (distinct) {
+    case 0: break;  // no byte ends a word: the whole text is one item
+#if defined(__SSE2__)
+    case 1: CutWhole64ByteBlocks(data, blocks, SeparatorVector<1>(bytes), cutter); break;
+    case 2: CutWhole64ByteBlocks(data, blocks, SeparatorVector<2>(bytes), cutter); break;
+    case 3: CutWhole64ByteBlocks(data, blocks, SeparatorVector<3>(bytes), cutter); break;
+    case 4: CutWhole64ByteBlocks(data, blocks, SeparatorVector<4>(bytes), cutter); break;
+#endif
+    default: CutWhole64ByteBlocks(data, blocks, separators, cutter); break;
   }
+  std::uint64_t tail = 0;
+  for (std::size_t i = blocks * 64; i < size; ++i) {
+    if (separators.Contains(data[i])) tail |= std::uint64_t{1} << (i - blocks * 64);
+  }
+  cutter.Take(tail, blocks * 64);
 
-  const bool ends_on_separator = separators.Contains(data[size - 1]);
-  if (!ends_on_separator) {
+  if (!separators.Contains(data[size - 1])) {
     // The text ends inside a word: that word closes the last item.
     ends.PushBack(size);
     if (!word_sep.empty()) {
@@ -114,7 +142,7 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length, std::string_
       text.data()[size] = word_sep.front();
       ends.ExtendLast(1);
     }
-  } else if (words_in_item > 0) {
+  } else if (cutter.WordsInItem() > 0) {
     ends.PushBack(size);
   }
   return SequencePool::FromEnds(std::move(text), std::move(ends));
