@@ -32,7 +32,8 @@ std::string MakeText(std::size_t size) {
   text.reserve(size + 16);
   while (text.size() < size) {
     const auto length = 1 + random() % 12;
-    for (std::uint64_t i = 0; i < length; ++i) text.push_back(static_cast<char>('a' + random() % 26));
+    for (std::uint64_t i = 0; i < length; ++i)
+      text.push_back(static_cast<char>('a' + random() % 26));
     const auto roll = random() % 100;
     if (roll < 6) {
       text += ". ";

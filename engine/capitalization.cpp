@@ -68,7 +68,8 @@ FileStatus FixCapitalization(const std::filesystem::path& intermediate,
                              std::string_view word_sep) {
   if (target.empty()) return FileError{target.string(), make_error_code(FileErrc::EmptyPath)};
   if (!FileExists(intermediate)) {
-    return FileError{intermediate.string(), std::make_error_code(std::errc::no_such_file_or_directory)};
+    return FileError{intermediate.string(),
+                     std::make_error_code(std::errc::no_such_file_or_directory)};
   }
   // The intermediate file is opened before the target's new file is made,
   // and the target is only replaced once all of it has been copied, so a

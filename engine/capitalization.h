@@ -51,7 +51,7 @@ class CapitalizingSink final : public ByteSink {
 // file itself. The intermediate file stays in place. An empty target or a
 // missing intermediate file is refused before anything is touched.
 FileStatus FixCapitalization(const std::filesystem::path& intermediate,
-                             const std::filesystem::path& target,
-                             std::string_view marks, std::string_view word_sep);
+                             const std::filesystem::path& target, std::string_view marks,
+                             std::string_view word_sep);
 
 }  // namespace vorpel

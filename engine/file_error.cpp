@@ -24,9 +24,7 @@ const std::error_category& FileCategory() {
   return category;
 }
 
-std::error_code make_error_code(FileErrc errc) {
-  return {static_cast<int>(errc), FileCategory()};
-}
+std::error_code make_error_code(FileErrc errc) { return {static_cast<int>(errc), FileCategory()}; }
 
 std::string FileError::Describe() const {
   std::string text = path;

@@ -11,7 +11,7 @@ enum class FileErrc {
   NotRegularFile = 1,  // a device, socket or folder where a file is wanted
   TargetExists,        // the file appeared although it must not be replaced
   EmptyPath,
-  NothingToDraw,       // a count of one or more from an empty pool
+  NothingToDraw,  // a count of one or more from an empty pool
 };
 const std::error_category& FileCategory();
 std::error_code make_error_code(FileErrc errc);

@@ -37,7 +37,6 @@ class Reporter {
 };
 
 // Beep, then show the dialog: the one way the engine reports an error.
-void ReportError(Reporter& reporter, ErrorDialog dialog,
-                 std::string_view detail = {});
+void ReportError(Reporter& reporter, ErrorDialog dialog, std::string_view detail = {});
 
 }  // namespace vorpel

@@ -28,7 +28,6 @@ struct WriterOptions {
 // Refused (nothing opened or changed) when path is empty, or when a file
 // exists there and overwrite is false.
 FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
-                          std::int64_t count, bool overwrite,
-                          const WriterOptions& options = {});
+                          std::int64_t count, bool overwrite, const WriterOptions& options = {});
 
 }  // namespace vorpel

@@ -159,7 +159,8 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings) {
   // pass and never use up the source: it yields no items.
   if (settings.SeqLength <= 0) return {};
   const auto seq_length = static_cast<std::size_t>(settings.SeqLength);
-  if (settings.UnitMode == kLettersMode) return SequencePool::FixedStride(std::move(text), seq_length);
+  if (settings.UnitMode == kLettersMode)
+    return SequencePool::FixedStride(std::move(text), seq_length);
   if (settings.UnitMode == kWordsMode) {
     return BuildWordPool(std::move(text), seq_length, settings.WordSep);
   }

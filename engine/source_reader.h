@@ -31,7 +31,6 @@ enum class ReadOutcome {
 // The Read command. If a file exists at path, empties the pool and fills it
 // with the file's items; otherwise beeps, shows ErrorFNE and keeps the pool.
 // A file that exists but cannot be read is reported with ErrorIO.
-ReadOutcome ReadSource(Session& session, const std::filesystem::path& path,
-                       Reporter& reporter);
+ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter);
 
 }  // namespace vorpel

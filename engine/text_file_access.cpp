@@ -9,10 +9,10 @@
 #include <vector>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
-#include <io.h>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -62,9 +62,9 @@ ByteBuffer::~ByteBuffer() {
 void ByteBuffer::Reserve(std::size_t capacity) {
   if (capacity <= capacity_) return;
   const std::size_t mapped = RoundUpToPage(capacity);
-  void* block = data_ == nullptr
-                    ? ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
-                    : ::mremap(data_, capacity_, mapped, MREMAP_MAYMOVE);
+  void* block = data_ == nullptr ? ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                 : ::mremap(data_, capacity_, mapped, MREMAP_MAYMOVE);
   if (block == MAP_FAILED) throw std::bad_alloc();
   ::madvise(block, mapped, MADV_HUGEPAGE);
   data_ = static_cast<char*>(block);
@@ -128,8 +128,7 @@ ssize_t ReadSome(int fd, char* into, std::size_t count) {
 
 // Opens path for reading and checks that it is something that can be read
 // to its end: a regular file or a pipe.
-FileStatus OpenForReading(const fs::path& path, bool follow_links, int& fd_out,
-                          struct stat& info) {
+FileStatus OpenForReading(const fs::path& path, bool follow_links, int& fd_out, struct stat& info) {
   const int flags = O_RDONLY | O_CLOEXEC | (follow_links ? 0 : O_NOFOLLOW);
   const int fd = ::open(path.c_str(), flags);
   if (fd < 0) return MakeError(path, LastError());
@@ -361,7 +360,8 @@ FileStatus CheckReadable(const fs::path& path) {
   if (fs::is_directory(status)) {
     return MakeError(path, std::make_error_code(std::errc::is_a_directory));
   }
-  if (!fs::is_regular_file(status)) return MakeError(path, make_error_code(FileErrc::NotRegularFile));
+  if (!fs::is_regular_file(status))
+    return MakeError(path, make_error_code(FileErrc::NotRegularFile));
   return std::nullopt;
 }
 
@@ -458,7 +458,8 @@ FileStatus AtomicFileWriter::Write(std::span<char> block) {
   if (fd_ < 0) return Error(std::make_error_code(std::errc::bad_file_descriptor));
   std::size_t done = 0;
   while (done < block.size()) {
-    const unsigned chunk = static_cast<unsigned>(std::min<std::size_t>(block.size() - done, 1 << 30));
+    const unsigned chunk =
+        static_cast<unsigned>(std::min<std::size_t>(block.size() - done, 1 << 30));
     const int put = ::_write(fd_, block.data() + done, chunk);
     if (put < 0) {
       const auto error = LastError();

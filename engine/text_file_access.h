@@ -46,8 +46,7 @@ class ByteBuffer {
 // Reads the whole file at path into out, leaving at least spare bytes of
 // capacity after the content. Regular files and pipes are read; folders and
 // devices are refused. On failure out is left empty.
-FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out,
-                         std::size_t spare = 0);
+FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare = 0);
 
 // Calls consume with consecutive blocks of the file's content (each at most
 // block_size bytes, writable so a filter can work in place). Stops at the
@@ -91,9 +90,9 @@ class AtomicFileWriter final : public ByteSink {
   void Discard();
   FileError Error(std::error_code code) const;
 
-  std::string shown_path_;             // the target as given, for messages
-  std::filesystem::path final_path_;   // the file that is replaced
-  std::filesystem::path temp_path_;    // the new file until Commit
+  std::string shown_path_;            // the target as given, for messages
+  std::filesystem::path final_path_;  // the file that is replaced
+  std::filesystem::path temp_path_;   // the new file until Commit
   int fd_ = -1;
   bool committed_ = false;
 };

@@ -24,8 +24,8 @@ inline constexpr char SentenceEndMarks[] = ".!?_";
 
 // What the Write command reads from the main window.
 struct WriteRequest {
-  std::string_view number_text;   // txtNoSeq, as typed
-  std::filesystem::path target;   // txtTo, as typed
+  std::string_view number_text;  // txtNoSeq, as typed
+  std::filesystem::path target;  // txtTo, as typed
 };
 
 // Runs every check of a Write, in order, each failure reported with a beep
@@ -49,7 +49,7 @@ enum class WriteOutcome {
 // The Write command: validates, sets NoSeq, then writes the target straight
 // (FixCap not 1) or through the intermediate file and the capitalization
 // fix (FixCap 1).
-WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request,
-                             Reporter& reporter, const WriteCommandOptions& options = {});
+WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request, Reporter& reporter,
+                             const WriteCommandOptions& options = {});
 
 }  // namespace vorpel
