@@ -4,7 +4,7 @@ BUILD_DIR ?= build/dev
 JOBS ?= $(shell nproc)
 CMAKE_ARGS ?=
 
-.PHONY: all deps build run test asan-test format format-check bench clean
+.PHONY: all deps build run test asan-test format format-check bench fuzz clean
 
 all: build
 
@@ -37,6 +37,22 @@ format-check:
 
 bench: build
 	$(BUILD_DIR)/bench/vorpel_bench
+
+# Each fuzz target for FUZZ_SECONDS under ASan and UBSan, starting from the
+# committed seed corpus (new inputs collect in the build folder).
+FUZZ_SECONDS ?= 60
+FUZZ_DIR ?= build/fuzz
+fuzz:
+	@scripts/install-deps.sh fuzz
+	cmake -S . -B $(FUZZ_DIR) -DCMAKE_CXX_COMPILER=clang++-14 -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DVORPEL_BUILD_FUZZ=ON -DVORPEL_SANITIZE=ON -DVORPEL_BUILD_UI=OFF -DVORPEL_BUILD_TESTS=OFF \
+	  -DVORPEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	for target in reader numeric capitalization; do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$target && \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/ \
+	    $(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \
+	done
 
 clean:
 	rm -rf build

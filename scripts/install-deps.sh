@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and (with "bench") the
-# benchmarks need. Does nothing when they are all present.
+# Installs the Debian packages the build and the tests need, and those of
+# the optional groups named as arguments. Does nothing when all are present.
 #   scripts/install-deps.sh          build and test packages
 #   scripts/install-deps.sh bench    also the benchmark tools
+#   scripts/install-deps.sh fuzz     also clang and libFuzzer
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
           libcli11-dev fonts-dejavu-core clang-format)
-if [[ "${1:-}" == "bench" ]]; then
-  packages+=(hyperfine time)
-fi
+for group in "$@"; do
+  case "$group" in
+    bench) packages+=(hyperfine time) ;;
+    fuzz) packages+=(clang-14 libclang-rt-14-dev) ;;
+    *) echo "install-deps.sh: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
