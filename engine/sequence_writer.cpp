@@ -38,7 +38,7 @@ FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDra
 
 FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
                           std::int64_t count, bool overwrite, const WriterOptions& options) {
-  RandomDraw draw(options.seed.value_or(ClockSeed()));
+  RandomDraw draw(options.seed ? *options.seed : ClockSeed());
   if (path.empty()) return FileError{{}, make_error_code(FileErrc::EmptyPath)};
   if (FileExists(path) && !overwrite) {
     return FileError{path.string(), make_error_code(FileErrc::TargetExists)};

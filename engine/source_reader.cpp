@@ -67,6 +67,19 @@ class SeparatorVector {
 };
 #endif
 
+// The number of set bits. Without the POPCNT instruction in the target,
+// std::popcount is a library call, slower than these few operations.
+inline std::size_t PopCount(std::uint64_t x) {
+#if defined(__POPCNT__) || defined(_MSC_VER)
+  return static_cast<std::size_t>(std::popcount(x));
+#else
+  x -= (x >> 1) & 0x5555555555555555u;
+  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
+  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<std::size_t>((x * 0x0101010101010101u) >> 56);
+#endif
+}
+
 // Counts separators and records where items end: an item ends after every
 // seq_length-th separator byte.
 class ItemCutter {
@@ -75,17 +88,22 @@ class ItemCutter {
 
   // mask: the separators among the 64 bytes from offset base, as bits.
   void Take(std::uint64_t mask, std::size_t base) {
-    const auto count = static_cast<std::size_t>(std::popcount(mask));
+    std::size_t count = PopCount(mask);
     if (words_in_item_ + count < seq_length_) {
       words_in_item_ += count;
       return;
     }
-    for (; mask != 0; mask &= mask - 1) {
-      if (++words_in_item_ == seq_length_) {
-        ends_.PushBack(base + static_cast<std::size_t>(std::countr_zero(mask)) + 1);
-        words_in_item_ = 0;
-      }
+    // Straight to each separator that ends an item: the ones before it
+    // are dropped from the mask without a test each.
+    std::size_t needed = seq_length_ - words_in_item_;
+    while (count >= needed) {
+      for (std::size_t skip = 1; skip < needed; ++skip) mask &= mask - 1;
+      ends_.PushBack(base + static_cast<std::size_t>(std::countr_zero(mask)) + 1);
+      mask &= mask - 1;
+      count -= needed;
+      needed = seq_length_;
     }
+    words_in_item_ = count;
   }
   std::size_t WordsInItem() const { return words_in_item_; }
 
@@ -174,6 +192,8 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
   }
   // The old pool goes first, so a big source never sits in memory twice.
   session.pool.Clear();
+  // A length of 0 takes no unit per pass: the read ends with an empty pool.
+  if (session.settings.SeqLength <= 0) return ReadOutcome::Read;
   ByteBuffer text;
   if (auto error = ReadWholeFile(path, text, 1)) {
     ReportError(reporter, ErrorDialog::IO, error->Describe());

@@ -1,0 +1,332 @@
+#include "text_file_access.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "test_support.h"
+
+namespace vorpel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Succeeded;
+using test::TempDir;
+using Names = std::vector<std::string>;
+
+// Open, write text in one block, commit: the first failure.
+FileStatus WriteAtomically(const fs::path& target, std::string text,
+                           LinkPolicy links = LinkPolicy::Follow) {
+  AtomicFileWriter writer;
+  if (auto status = writer.Open(target, links)) return status;
+  if (auto status = writer.Write(std::span<char>(text.data(), text.size()))) return status;
+  return writer.Commit();
+}
+
+std::string RandomBytes(std::size_t size, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng());
+  return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// FileExists
+
+TEST(FileExists, FilesYesFoldersAndEmptyPathNo) {
+  TempDir dir;
+  test::WriteFile(dir / "file", "x");
+  test::WriteFile(dir / "empty", "");
+  fs::create_directory(dir / "folder");
+  fs::create_symlink("file", dir / "link-to-file");
+  fs::create_symlink("folder", dir / "link-to-folder");
+  fs::create_symlink("nowhere", dir / "dangling");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  struct Case {
+    fs::path path;
+    bool exists;
+  };
+  const std::vector<Case> cases = {
+      {dir / "file", true},         {dir / "empty", true},    {dir / "fifo", true},
+      {dir / "link-to-file", true}, {dir / "folder", false},  {dir / "link-to-folder", false},
+      {dir / "dangling", false},    {dir / "missing", false}, {dir / "file" / "below", false},
+      {fs::path(), false},
+  };
+  for (const auto& [path, exists] : cases) EXPECT_EQ(FileExists(path), exists) << path;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+TEST(ReadWholeFile, ReadsEveryByteAndLeavesSpare) {
+  TempDir dir;
+  for (const std::size_t size : {0u, 1u, 4095u, 4096u, 3'000'001u}) {
+    SCOPED_TRACE(size);
+    const std::string bytes = RandomBytes(size, size);
+    test::WriteFile(dir / "in", bytes);
+    ByteBuffer buffer;
+    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1)));
+    ASSERT_EQ(buffer.size(), size);
+    EXPECT_GE(buffer.capacity(), size + 1);
+    EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+  }
+}
+
+TEST(ReadWholeFile, FailuresNameThePathAndLeaveBufferEmpty) {
+  TempDir dir;
+  fs::create_directory(dir / "folder");
+  for (const fs::path& path : {dir / "missing", dir / "folder"}) {
+    SCOPED_TRACE(path.string());
+    ByteBuffer buffer;
+    buffer.Reserve(16);
+    buffer.Resize(5);
+    const FileStatus status = ReadWholeFile(path, buffer, 1);
+    ASSERT_NE(status, std::nullopt);
+    EXPECT_TRUE(status->code);
+    EXPECT_NE(status->Describe().find(path.filename().string()), std::string::npos)
+        << status->Describe();
+    EXPECT_EQ(buffer.size(), 0u);
+  }
+}
+
+TEST(ReadWholeFile, EndlessDeviceIsRefused) {
+  // Reading /dev/zero would never end; the child is stopped if it tries.
+  const int code = test::RunInChild([] {
+    ::alarm(5);
+    ByteBuffer buffer;
+    return ReadWholeFile("/dev/zero", buffer) ? 0 : 1;
+  });
+  EXPECT_EQ(code, 0) << "1: accepted, 142: still reading after 5 s";
+}
+
+TEST(ForEachBlock, BlocksJoinToTheFileAndRespectTheSize) {
+  TempDir dir;
+  const std::string bytes = RandomBytes(100'000, 9);
+  test::WriteFile(dir / "in", bytes);
+  for (const std::size_t block_size : {1u, 7u, 4096u, 1u << 20}) {
+    std::string joined;
+    ASSERT_TRUE(Succeeded(ForEachBlock(dir / "in", true, block_size, [&](std::span<char> block) {
+      EXPECT_LE(block.size(), block_size);
+      EXPECT_FALSE(block.empty());
+      joined.append(block.data(), block.size());
+      return FileStatus();
+    })));
+    EXPECT_TRUE(joined == bytes) << block_size;
+  }
+}
+
+TEST(ForEachBlock, StopsAtConsumersError) {
+  TempDir dir;
+  test::WriteFile(dir / "in", std::string(10'000, 'x'));
+  int calls = 0;
+  const FileStatus status = ForEachBlock(dir / "in", true, 100, [&](std::span<char>) {
+    ++calls;
+    return FileStatus(FileError{"sink", std::make_error_code(std::errc::no_space_on_device)});
+  });
+  ASSERT_NE(status, std::nullopt);
+  EXPECT_EQ(status->code, std::make_error_code(std::errc::no_space_on_device));
+  EXPECT_EQ(calls, 1);
+}
+
+TEST(ForEachBlock, LinkRefusedUnlessFollowed) {
+  TempDir dir;
+  test::WriteFile(dir / "real", "content");
+  fs::create_symlink("real", dir / "link");
+  const auto collect = [](std::string& out) {
+    return [&out](std::span<char> block) {
+      out.append(block.data(), block.size());
+      return FileStatus();
+    };
+  };
+  std::string followed;
+  EXPECT_TRUE(Succeeded(ForEachBlock(dir / "link", true, 4096, collect(followed))));
+  EXPECT_EQ(followed, "content");
+  std::string refused;
+  EXPECT_NE(ForEachBlock(dir / "link", false, 4096, collect(refused)), std::nullopt);
+  EXPECT_EQ(refused, "");
+  EXPECT_NE(ForEachBlock(dir / "missing", true, 4096, collect(refused)), std::nullopt);
+}
+
+// ---------------------------------------------------------------------------
+// Atomic replacement
+
+TEST(AtomicFileWriter, NewAndExistingTargetsGetTheBytes) {
+  TempDir dir;
+  const std::string bytes = RandomBytes(200'000, 3);
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "new", bytes)));
+  EXPECT_TRUE(test::ReadFile(dir / "new") == bytes);
+  test::WriteFile(dir / "old", std::string(500'000, 'o'));
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "old", "short")));
+  EXPECT_EQ(test::ReadFile(dir / "old"), "short");
+  EXPECT_EQ(dir.Names(), (Names{"new", "old"}));
+}
+
+TEST(AtomicFileWriter, NewTargetGetsOrdinaryPermissions) {
+  TempDir dir;
+  const mode_t mask = ::umask(022);
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "new", "x")));
+  ::umask(mask);
+  EXPECT_EQ(test::PermissionsOf(dir / "new"), fs::perms(0644));
+}
+
+TEST(AtomicFileWriter, ExistingTargetKeepsPermissionBits) {
+  TempDir dir;
+  for (const auto mode : {fs::perms(0640), fs::perms(0604), fs::perms(0755), fs::perms(0600)}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    test::WriteFile(dir / "target", "old");
+    fs::permissions(dir / "target", mode);
+    ASSERT_TRUE(Succeeded(WriteAtomically(dir / "target", "new")));
+    EXPECT_EQ(test::ReadFile(dir / "target"), "new");
+    EXPECT_EQ(test::PermissionsOf(dir / "target"), mode);
+  }
+}
+
+TEST(AtomicFileWriter, FollowedLinkReplacesTheFileItPointsTo) {
+  TempDir dir;
+  fs::create_directory(dir / "sub");
+  test::WriteFile(dir / "sub" / "real", "old");
+  fs::permissions(dir / "sub" / "real", fs::perms(0640));
+  fs::create_symlink("sub/real", dir / "link");
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "link", "new", LinkPolicy::Follow)));
+  EXPECT_TRUE(fs::is_symlink(dir / "link"));
+  EXPECT_EQ(fs::read_symlink(dir / "link"), "sub/real");
+  EXPECT_EQ(test::ReadFile(dir / "sub" / "real"), "new");
+  EXPECT_EQ(test::PermissionsOf(dir / "sub" / "real"), fs::perms(0640));
+  EXPECT_EQ(dir.Names(), (Names{"link", "sub"}));
+  std::vector<std::string> in_sub;
+  for (const auto& entry : fs::directory_iterator(dir / "sub")) {
+    in_sub.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(in_sub, Names{"real"});
+}
+
+TEST(AtomicFileWriter, PlantedLinkIsReplacedNotFollowed) {
+  TempDir dir;
+  test::WriteFile(dir / "victim", "victim");
+  fs::create_symlink("victim", dir / "planted");
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "planted", "mine", LinkPolicy::Replace)));
+  EXPECT_FALSE(fs::is_symlink(dir / "planted"));
+  EXPECT_EQ(test::ReadFile(dir / "planted"), "mine");
+  EXPECT_EQ(test::ReadFile(dir / "victim"), "victim");
+  // A dangling planted link is replaced as well, and nothing is created
+  // where it pointed.
+  fs::create_symlink("ghost", dir / "dangling");
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "dangling", "mine", LinkPolicy::Replace)));
+  EXPECT_FALSE(fs::is_symlink(dir / "dangling"));
+  EXPECT_FALSE(fs::exists(dir / "ghost"));
+  EXPECT_EQ(dir.Names(), (Names{"dangling", "planted", "victim"}));
+}
+
+TEST(AtomicFileWriter, LinkChainIsFollowedAndLoopIsRefused) {
+  TempDir dir;
+  test::WriteFile(dir / "real", "old");
+  fs::create_symlink("real", dir / "first");
+  fs::create_symlink(dir / "first", dir / "second");  // absolute this time
+  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "second", "new")));
+  EXPECT_EQ(test::ReadFile(dir / "real"), "new");
+  EXPECT_TRUE(fs::is_symlink(dir / "first"));
+  EXPECT_TRUE(fs::is_symlink(dir / "second"));
+
+  fs::create_symlink("loop-b", dir / "loop-a");
+  fs::create_symlink("loop-a", dir / "loop-b");
+  EXPECT_NE(WriteAtomically(dir / "loop-a", "x"), std::nullopt);
+  EXPECT_EQ(dir.Names(), (Names{"first", "loop-a", "loop-b", "real", "second"}));
+}
+
+TEST(AtomicFileWriter, DeviceOrPipeAsTarget_IsRefused) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  EXPECT_NE(WriteAtomically(dir / "pipe", "x"), std::nullopt);
+  EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+  // A device node of our own (the null device's numbers), so that a writer
+  // that wrongly replaced it would harm nothing outside the folder.
+  if (::mknod((dir / "null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0) {
+    EXPECT_NE(WriteAtomically(dir / "null", "x"), std::nullopt);
+    EXPECT_TRUE(fs::is_character_file(dir / "null"));
+  }
+  EXPECT_EQ(dir.Names().size(), fs::exists(dir / "null") ? 2u : 1u);
+}
+
+TEST(AtomicFileWriter, FolderAsTarget_IsRefusedAndLeavesNothing) {
+  TempDir dir;
+  fs::create_directory(dir / "folder");
+  test::WriteFile(dir / "folder" / "inside", "x");
+  const FileStatus status = WriteAtomically(dir / "folder", "text");
+  ASSERT_NE(status, std::nullopt);
+  EXPECT_NE(status->Describe().find("folder"), std::string::npos) << status->Describe();
+  EXPECT_TRUE(fs::is_directory(dir / "folder"));
+  EXPECT_EQ(dir.Names(), Names{"folder"});
+  EXPECT_EQ(test::ReadFile(dir / "folder" / "inside"), "x");
+}
+
+TEST(AtomicFileWriter, MissingFolder_IsAnErrorAndCreatesNothing) {
+  TempDir dir;
+  const FileStatus status = WriteAtomically(dir / "missing" / "file", "text");
+  ASSERT_NE(status, std::nullopt);
+  EXPECT_EQ(status->code, std::errc::no_such_file_or_directory);
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST(AtomicFileWriter, EmptyPath_IsAnError) {
+  TempDir dir;
+  const test::WorkingDirectory in_dir(dir.path());
+  EXPECT_NE(WriteAtomically("", "text"), std::nullopt);
+  EXPECT_TRUE(dir.Names().empty());
+}
+
+TEST(AtomicFileWriter, ReadOnlyTarget_IsRefusedEvenForRoot) {
+  TempDir dir;
+  test::WriteFile(dir / "locked", "old");
+  fs::permissions(dir / "locked", fs::perms(0444));
+  EXPECT_NE(WriteAtomically(dir / "locked", "new"), std::nullopt);
+  EXPECT_EQ(test::ReadFile(dir / "locked"), "old");
+  EXPECT_EQ(test::PermissionsOf(dir / "locked"), fs::perms(0444));
+  EXPECT_EQ(dir.Names(), Names{"locked"});
+}
+
+TEST(AtomicFileWriter, WithoutCommit_OldTargetStaysAndNewFileIsRemoved) {
+  TempDir dir;
+  test::WriteFile(dir / "old", "old");
+  {
+    AtomicFileWriter writer;
+    ASSERT_TRUE(Succeeded(writer.Open(dir / "old", LinkPolicy::Follow)));
+    std::string text = "new";
+    ASSERT_TRUE(Succeeded(writer.Write(std::span<char>(text.data(), text.size()))));
+    EXPECT_EQ(test::ReadFile(dir / "old"), "old");  // nothing visible before Commit
+  }
+  {
+    AtomicFileWriter writer;
+    ASSERT_TRUE(Succeeded(writer.Open(dir / "fresh", LinkPolicy::Follow)));
+  }
+  EXPECT_EQ(test::ReadFile(dir / "old"), "old");
+  EXPECT_EQ(dir.Names(), Names{"old"});
+}
+
+TEST(AtomicFileWriter, FailurePartWay_KeepsOldTargetAndLeavesNoStrayFile) {
+  TempDir dir;
+  test::WriteFile(dir / "target", "old content");
+  const int code = test::RunInChild([&] {
+    if (!test::LimitFileSize(64 * 1024)) return 10;
+    AtomicFileWriter writer;
+    if (writer.Open(dir / "target", LinkPolicy::Follow)) return 11;
+    std::string block(16 * 1024, 'n');
+    for (int i = 0; i < 64; ++i) {
+      if (auto status = writer.Write(std::span<char>(block.data(), block.size()))) {
+        return status->code == std::errc::file_too_large ? 0 : 2;
+      }
+    }
+    if (auto status = writer.Commit()) return status->code == std::errc::file_too_large ? 0 : 2;
+    return 1;
+  });
+  EXPECT_EQ(code, 0) << "1: 1 MiB written under a 64 KiB limit, 2: wrong error";
+  EXPECT_EQ(test::ReadFile(dir / "target"), "old content");
+  EXPECT_EQ(dir.Names(), Names{"target"});
+}
+
+}  // namespace
+}  // namespace vorpel
