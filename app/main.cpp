@@ -1,0 +1,18 @@
+// The desktop program: one session, the main window, the event loop.
+
+#include <QApplication>
+
+#include "look.h"
+#include "main_window.h"
+#include "session.h"
+
+int main(int argc, char* argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vorpel"));
+  vorpel::ApplyLook(app);
+
+  vorpel::Session session;
+  vorpel::MainWindow window(session);
+  window.show();
+  return QApplication::exec();
+}

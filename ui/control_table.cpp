@@ -1,0 +1,100 @@
+#include "control_table.h"
+
+#include <QCheckBox>
+#include <QFrame>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QRadioButton>
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "look.h"
+
+namespace vorpel {
+namespace {
+
+QWidget* MakeLine(const ControlSpec& spec, QWidget* client) {
+  // A sunken two-pixel divider centred on the line's path.
+  auto* line = new QFrame(client);
+  const int x1 = FromTwips(spec.left);
+  const int y1 = FromTwips(spec.top);
+  const int x2 = FromTwips(spec.width);
+  const int y2 = FromTwips(spec.height);
+  if (x1 == x2) {
+    line->setFrameShape(QFrame::VLine);
+    line->setGeometry(x1 - 1, std::min(y1, y2), 2, std::abs(y2 - y1));
+  } else {
+    line->setFrameShape(QFrame::HLine);
+    line->setGeometry(std::min(x1, x2), y1 - 1, std::abs(x2 - x1), 2);
+  }
+  line->setFrameShadow(QFrame::Sunken);
+  return line;
+}
+
+QWidget* MakeControl(const ControlSpec& spec, QWidget* client) {
+  const QString caption = QString::fromUtf8(spec.caption);
+  switch (spec.kind) {
+    case ControlKind::TextBox: {
+      auto* box = new QLineEdit(client);
+      box->setText(caption);
+      return box;
+    }
+    case ControlKind::Label: {
+      auto* label = new QLabel(caption, client);
+      label->setTextFormat(Qt::PlainText);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      label->setWordWrap(true);
+      return label;
+    }
+    case ControlKind::CheckBox: return new QCheckBox(caption, client);
+    case ControlKind::RadioButton: return new QRadioButton(caption, client);
+    case ControlKind::Button: return new QPushButton(caption, client);
+    case ControlKind::Picture: {
+      auto* picture = new PictureBox(client);
+      picture->setPixmap(QPixmap(caption));
+      picture->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return picture;
+    }
+    case ControlKind::Line: return MakeLine(spec, client);
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void BuildControls(QWidget* client, std::span<const ControlSpec> specs) {
+  std::vector<const ControlSpec*> in_tab_order;
+  for (const ControlSpec& spec : specs) in_tab_order.push_back(&spec);
+  std::stable_sort(in_tab_order.begin(), in_tab_order.end(),
+                   [](const ControlSpec* a, const ControlSpec* b) { return a->tab < b->tab; });
+
+  QWidget* previous = nullptr;
+  for (const ControlSpec* spec : in_tab_order) {
+    QWidget* control = MakeControl(*spec, client);
+    control->setObjectName(QString::fromLatin1(spec->name));
+    if (spec->kind != ControlKind::Line) {
+      control->setGeometry(TwipsRect(spec->left, spec->top, spec->width, spec->height));
+    }
+    if (control->focusPolicy() == Qt::NoFocus) continue;
+    if (previous != nullptr) QWidget::setTabOrder(previous, control);
+    previous = control;
+  }
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+  pressed_ = event->button() == Qt::LeftButton;
+  event->accept();
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+  const bool click =
+      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+  pressed_ = false;
+  event->accept();
+  if (click) emit Clicked();
+}
+
+}  // namespace vorpel

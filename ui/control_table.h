@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QLabel>
+#include <span>
+
+class QWidget;
+
+namespace vorpel {
+
+enum class ControlKind {
+  TextBox,      // one-line text box (QLineEdit)
+  Label,        // wrapping label, text at the top left (QLabel)
+  CheckBox,     // QCheckBox
+  RadioButton,  // QRadioButton; the radio buttons of one parent are exclusive
+  Button,       // QPushButton
+  Picture,      // PictureBox; the caption is the picture's resource path
+  Line,         // divider; left/top and width/height hold the two end points
+};
+
+// One control of a window, in twips relative to the client area.
+struct ControlSpec {
+  const char* name;  // the Qt object name
+  ControlKind kind;
+  const char* caption;  // caption or initial text, UTF-8
+  int left;             // for lines: x1
+  int top;              // for lines: y1
+  int width;            // for lines: x2
+  int height;           // for lines: y2
+  int tab;              // place in the tab order; -1 for none
+};
+
+// Creates the controls as children of client, in tab order, and chains the
+// ones that take the focus in that order.
+void BuildControls(QWidget* client, std::span<const ControlSpec> specs);
+
+// A picture that reports a click on it.
+class PictureBox final : public QLabel {
+  Q_OBJECT
+ public:
+  explicit PictureBox(QWidget* parent) : QLabel(parent) {}
+  Q_DISABLE_COPY_MOVE(PictureBox)
+
+ signals:
+  void Clicked();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool pressed_ = false;
+};
+
+}  // namespace vorpel

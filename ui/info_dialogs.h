@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "control_table.h"
+#include "form_dialog.h"
+
+namespace vorpel {
+
+// The information dialogs: fixed text, one button that hides the dialog.
+enum class InfoDialogKind { AboutAuthor, AboutCorvane, AboutVorpel, License, Done };
+
+// The dialog's object name: "AboutAuthor", ..., "Done".
+QString InfoDialogName(InfoDialogKind kind);
+
+// Makes the dialog, hidden, with its Load step run.
+FormDialog* CreateInfoDialog(InfoDialogKind kind);
+
+struct InfoDialogSpec {
+  const char* name;
+  const char* caption;
+  int client_width, client_height;  // twips
+  bool maximize_button;
+  const char* button_name;  // the one button, which hides the dialog
+  std::span<const ControlSpec> controls;
+};
+
+// Done, License, AboutAuthor and AboutCorvane: a table of controls and a
+// button that hides them.
+class InfoDialog : public FormDialog {
+  Q_OBJECT
+ public:
+  explicit InfoDialog(const InfoDialogSpec& spec);
+  Q_DISABLE_COPY_MOVE(InfoDialog)
+};
+
+// AboutVorpel: a click on the picture swaps the product picture for the
+// maker picture and back.
+class AboutVorpelDialog final : public InfoDialog {
+  Q_OBJECT
+ public:
+  AboutVorpelDialog();
+  Q_DISABLE_COPY_MOVE(AboutVorpelDialog)
+
+  // 0 while the product picture is shown, 1 while the maker picture is.
+  std::int16_t AboutIconState() const { return about_icon_state_; }
+
+ private:
+  void OnVorpelPictureClicked();
+  void OnCorvanePictureClicked();
+
+  std::int16_t about_icon_state_ = 0;
+  PictureBox* icn_vorpel_ = nullptr;
+  PictureBox* icn_corvane_ = nullptr;
+};
+
+}  // namespace vorpel

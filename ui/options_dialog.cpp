@@ -1,0 +1,133 @@
+#include "options_dialog.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <array>
+
+#include "control_table.h"
+#include "numeric_text.h"
+#include "option_rules.h"
+
+namespace vorpel {
+namespace {
+
+using enum ControlKind;
+
+// Twips; lines give their two end points.
+constexpr std::array<ControlSpec, 13> kControls{{
+    {"btnOK", Button, "OK", 2520, 1920, 1095, 375, 0},
+    {"btnCancel", Button, "Cancel", 480, 1920, 1095, 375, 1},
+    {"rbtLetters", RadioButton, "Letters", 960, 120, 855, 255, 2},
+    {"rbtWords", RadioButton, "Words", 960, 480, 855, 255, 3},
+    {"cbxMultSeq", CheckBox, "Multiple Sequences", 120, 840, 1695, 255, 4},
+    {"txtSeqLength", TextBox, "", 120, 240, 615, 285, 5},
+    {"lblSequence", Label, "per sequence", 1920, 240, 735, 495, 6},
+    {"txtWordSep", TextBox, "", 3120, 600, 615, 285, 7},
+    {"lblWordSep", Label, "Word  Seperator:", 2880, 240, 1455, 255, 8},
+    {"cbxFixCap", CheckBox, "Fix Capitalization", 120, 1440, 1695, 255, 9},
+    {"Line1", Line, "", 2760, 120, 2760, 1200, -1},
+    {"Line2", Line, "", 0, 1320, 4200, 1320, -1},
+    {"Line3", Line, "", 0, 1800, 4200, 1800, -1},
+}};
+
+std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
+
+}  // namespace
+
+OptionsDialog::OptionsDialog(GenerationSettings& settings, Reporter& reporter)
+    : FormDialog(QStringLiteral("Options"), QStringLiteral("Options"), 4170, 2415,
+                 {FrameStyle::Sizable}),
+      settings_(settings),
+      reporter_(reporter) {
+  BuildControls(this, kControls);
+  btn_ok_ = findChild<QPushButton*>(QStringLiteral("btnOK"));
+  btn_cancel_ = findChild<QPushButton*>(QStringLiteral("btnCancel"));
+  rbt_letters_ = findChild<QRadioButton*>(QStringLiteral("rbtLetters"));
+  rbt_words_ = findChild<QRadioButton*>(QStringLiteral("rbtWords"));
+  cbx_mult_seq_ = findChild<QCheckBox*>(QStringLiteral("cbxMultSeq"));
+  cbx_fix_cap_ = findChild<QCheckBox*>(QStringLiteral("cbxFixCap"));
+  txt_seq_length_ = findChild<QLineEdit*>(QStringLiteral("txtSeqLength"));
+  txt_word_sep_ = findChild<QLineEdit*>(QStringLiteral("txtWordSep"));
+
+  SetDefaultButton(btn_ok_);
+  SetCancelButton(btn_cancel_);
+  connect(btn_ok_, &QPushButton::clicked, this, &OptionsDialog::OnOkClicked);
+  connect(btn_cancel_, &QPushButton::clicked, this, &QWidget::hide);
+  connect(rbt_letters_, &QRadioButton::clicked, this, &OptionsDialog::OnLettersClicked);
+  connect(rbt_words_, &QRadioButton::clicked, this, &OptionsDialog::OnWordsClicked);
+
+  // The Load step.
+  settings_.SetDefaultOptions();
+}
+
+void OptionsDialog::Fill() {
+  cbx_mult_seq_->setChecked(settings_.MultSeq == 1);
+  cbx_fix_cap_->setChecked(settings_.FixCap == 1);
+
+  // An exclusive pair refuses to clear its selected button, so the pair is
+  // released while both are cleared.
+  rbt_letters_->setAutoExclusive(false);
+  rbt_words_->setAutoExclusive(false);
+  rbt_letters_->setChecked(false);
+  rbt_words_->setChecked(false);
+  rbt_letters_->setAutoExclusive(true);
+  rbt_words_->setAutoExclusive(true);
+  // Selecting a button notifies its handler, as a click does.
+  if (settings_.UnitMode == kLettersMode) {
+    rbt_letters_->setChecked(true);
+    OnLettersClicked();
+  }
+  if (settings_.UnitMode == kWordsMode) {
+    rbt_words_->setChecked(true);
+    OnWordsClicked();
+  }
+
+  txt_seq_length_->setText(QString::number(settings_.SeqLength));
+  txt_word_sep_->setText(QString::fromStdString(settings_.WordSep));
+}
+
+bool OptionsDialog::ValidateOptions() const {
+  bool valid = true;
+  if (!IsValidSeqLength(Utf8(txt_seq_length_->text()))) valid = false;
+  if (!IsValidUnitMode(rbt_letters_->isChecked(), rbt_words_->isChecked(), settings_.UnitMode)) {
+    valid = false;
+  }
+  if (!IsValidWordSep(Utf8(txt_word_sep_->text()))) valid = false;
+  return valid;
+}
+
+void OptionsDialog::OnOkClicked() {
+  if (!ValidateOptions()) {
+    ReportError(reporter_, ErrorDialog::OC);
+    return;
+  }
+  settings_.MultSeq = cbx_mult_seq_->isChecked() ? 1 : 0;
+  settings_.FixCap = cbx_fix_cap_->isChecked() ? 1 : 0;
+  settings_.UnitMode = rbt_letters_->isChecked() ? kLettersMode : kWordsMode;
+  // The check above guarantees a number in 0..100.
+  settings_.SeqLength = ToInt16(Utf8(txt_seq_length_->text())).value_or(settings_.SeqLength);
+  settings_.WordSep = Utf8(txt_word_sep_->text());
+  hide();
+}
+
+// The pair's guards: a handler that finds its own button not selected
+// selects it and takes its unit. A click selects the button before the
+// handler runs, so in use the guards find it selected and leave UnitMode to
+// OK.
+void OptionsDialog::OnLettersClicked() {
+  if (rbt_letters_->isChecked()) return;
+  settings_.UnitMode = kLettersMode;
+  rbt_letters_->setChecked(true);
+  rbt_words_->setChecked(false);
+}
+
+void OptionsDialog::OnWordsClicked() {
+  if (rbt_words_->isChecked()) return;
+  settings_.UnitMode = kWordsMode;
+  rbt_letters_->setChecked(false);
+  rbt_words_->setChecked(true);
+}
+
+}  // namespace vorpel

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "form_dialog.h"
+#include "generation_settings.h"
+#include "reporter.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace vorpel {
+
+// The Options dialog: edits copies of five settings, which change only when
+// OK finds every field valid. Making the dialog is its Load step and puts
+// the default options in force.
+class OptionsDialog final : public FormDialog {
+  Q_OBJECT
+ public:
+  OptionsDialog(GenerationSettings& settings, Reporter& reporter);
+  Q_DISABLE_COPY_MOVE(OptionsDialog)
+
+  // Puts the settings into the fields, replacing whatever was typed or
+  // chosen; done on every opening, whether the dialog is open or not.
+  void Fill();
+
+  // True when every field check holds. All checks run every time.
+  bool ValidateOptions() const;
+
+ private:
+  void OnOkClicked();
+  void OnLettersClicked();
+  void OnWordsClicked();
+
+  GenerationSettings& settings_;
+  Reporter& reporter_;
+  QPushButton* btn_ok_ = nullptr;
+  QPushButton* btn_cancel_ = nullptr;
+  QRadioButton* rbt_letters_ = nullptr;
+  QRadioButton* rbt_words_ = nullptr;
+  QCheckBox* cbx_mult_seq_ = nullptr;
+  QCheckBox* cbx_fix_cap_ = nullptr;
+  QLineEdit* txt_seq_length_ = nullptr;
+  QLineEdit* txt_word_sep_ = nullptr;
+};
+
+}  // namespace vorpel
