@@ -7,7 +7,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          libcli11-dev fonts-dejavu-core clang-format)
+          libcli11-dev fonts-dejavu-core fonts-dejavu-extra clang-format desktop-file-utils appstream dpkg-dev file
+          xvfb xdotool x11-utils)
 for group in "$@"; do
   case "$group" in
     bench) packages+=(hyperfine time) ;;

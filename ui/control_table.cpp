@@ -75,12 +75,30 @@ void BuildControls(QWidget* client, std::span<const ControlSpec> specs) {
   for (const ControlSpec* spec : in_tab_order) {
     QWidget* control = MakeControl(*spec, client);
     control->setObjectName(QString::fromLatin1(spec->name));
+    if (spec->kind != ControlKind::Line && spec->kind != ControlKind::Picture &&
+        spec->kind != ControlKind::TextBox) {
+      // The caption as read aloud: no access-key marks, no runs of blanks.
+      control->setAccessibleName(
+          QString::fromUtf8(spec->caption).remove(QLatin1Char('&')).simplified());
+    }
     if (spec->kind != ControlKind::Line) {
       control->setGeometry(TwipsRect(spec->left, spec->top, spec->width, spec->height));
     }
     if (control->focusPolicy() == Qt::NoFocus) continue;
     if (previous != nullptr) QWidget::setTabOrder(previous, control);
     previous = control;
+  }
+}
+
+void NameFieldsByLabels(QWidget* client, std::span<const FieldLabel> pairs) {
+  for (const FieldLabel& pair : pairs) {
+    auto* field = client->findChild<QWidget*>(QString::fromLatin1(pair.field));
+    auto* label = client->findChild<QLabel*>(QString::fromLatin1(pair.label));
+    if (field == nullptr || label == nullptr) continue;
+    QString name = label->text().simplified();
+    if (name.endsWith(QLatin1Char(':'))) name.chop(1);
+    field->setAccessibleName(name);
+    label->setBuddy(field);
   }
 }
 

@@ -33,6 +33,15 @@ struct ControlSpec {
 // ones that take the focus in that order.
 void BuildControls(QWidget* client, std::span<const ControlSpec> specs);
 
+// Gives each text box the accessible name of the label beside it (its text
+// without the colon) and makes the label its buddy, so screen readers
+// announce the field by what the window shows next to it.
+struct FieldLabel {
+  const char* field;
+  const char* label;
+};
+void NameFieldsByLabels(QWidget* client, std::span<const FieldLabel> pairs);
+
 // A picture that reports a click on it.
 class PictureBox final : public QLabel {
   Q_OBJECT

@@ -104,7 +104,12 @@ InfoDialog::InfoDialog(const InfoDialogSpec& spec)
   BuildControls(this, spec.controls);
   // The maker picture is hidden at design; the Load steps of the About
   // dialogs show the picture each starts with.
-  for (PictureBox* picture : findChildren<PictureBox*>()) picture->hide();
+  for (PictureBox* picture : findChildren<PictureBox*>()) {
+    picture->hide();
+    picture->setAccessibleName(picture->objectName() == QLatin1String("icnVorpel")
+                                   ? QStringLiteral("Vorpel picture")
+                                   : QStringLiteral("Corvane Software picture"));
+  }
   auto* button = findChild<QPushButton*>(QString::fromLatin1(spec.button_name));
   SetDefaultButton(button);
   connect(button, &QPushButton::clicked, this, &QWidget::hide);

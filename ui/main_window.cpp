@@ -85,6 +85,9 @@ MainWindow::MainWindow(Session& session, WindowHooks hooks)
   auto* client = new QWidget(this);
   setCentralWidget(client);
   BuildControls(client, kControls);
+  constexpr std::array<FieldLabel, 3> kFieldLabels{
+      {{"txtFrom", "lblFrom"}, {"txtTo", "lblTo"}, {"txtNoSeq", "lblNoSeq"}}};
+  NameFieldsByLabels(client, kFieldLabels);
   txt_from_ = client->findChild<QLineEdit*>(QStringLiteral("txtFrom"));
   txt_to_ = client->findChild<QLineEdit*>(QStringLiteral("txtTo"));
   txt_no_seq_ = client->findChild<QLineEdit*>(QStringLiteral("txtNoSeq"));

@@ -42,6 +42,9 @@ OptionsDialog::OptionsDialog(GenerationSettings& settings, Reporter& reporter)
       settings_(settings),
       reporter_(reporter) {
   BuildControls(this, kControls);
+  constexpr std::array<FieldLabel, 2> kFieldLabels{
+      {{"txtSeqLength", "lblSequence"}, {"txtWordSep", "lblWordSep"}}};
+  NameFieldsByLabels(this, kFieldLabels);
   btn_ok_ = findChild<QPushButton*>(QStringLiteral("btnOK"));
   btn_cancel_ = findChild<QPushButton*>(QStringLiteral("btnCancel"));
   rbt_letters_ = findChild<QRadioButton*>(QStringLiteral("rbtLetters"));
