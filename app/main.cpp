@@ -9,6 +9,8 @@
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Vorpel"));
+  // Lets the desktop match the window to its desktop entry and icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Vorpel"));
   vorpel::ApplyLook(app);
 
   vorpel::Session session;
