@@ -1,0 +1,201 @@
+// Faults of real files that need a second actor: another thread removing
+// the source while it is read, and another user's intermediate file in a
+// shared sticky folder such as /tmp.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "fault_support.h"
+#include "generation_settings.h"
+#include "reference_algorithms.h"
+#include "session.h"
+#include "source_reader.h"
+#include "write_pipeline.h"
+
+namespace vorpel::test {
+namespace {
+
+using Events = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kSourceText[] = "The cat sat. On the mat! It was a hat? No_ it was not.\r\nEnd";
+
+struct RaceCase {
+  const char* name;
+  bool through_link;  // the source is a link whose file comes and goes
+};
+
+void PrintTo(const RaceCase& value, std::ostream* out) { *out << value.name; }
+
+class SourceRaceTest : public ::testing::TestWithParam<RaceCase> {};
+
+// A second thread makes the file appear and disappear (a hard link to the
+// same content, so whenever it is there it is whole) while Read runs again
+// and again. Three things can happen, and each must be reported for what
+// it is: the file was there (the pool holds its items), it was not there
+// at the existence test (ErrorFNE, the pool kept), or it went between the
+// test and the opening (ErrorIO naming the path, the pool empty).
+TEST_P(SourceRaceTest, RemovedBetweenExistenceTestAndOpening_ReportedNeverWrongItems) {
+  TempDir dir;
+  WriteFile(dir / "content", kSourceText);
+  const fs::path source = dir / "source.txt";
+  fs::path comes_and_goes = source;
+  if (GetParam().through_link) {
+    comes_and_goes = dir / "linked.txt";
+    fs::create_symlink("linked.txt", source);
+  }
+
+  Session session;
+  session.settings.SetDefaultOptions();
+  session.settings.SeqLength = 2;
+  const Events expected_items = ReferenceRead(kSourceText, 2, kWordsMode, " ");
+  const std::string gone_detail =
+      source.string() + ": " + std::make_error_code(std::errc::no_such_file_or_directory).message();
+
+  std::atomic<bool> stop{false};
+  std::thread racer([&] {
+    const std::string content = (dir / "content").string();
+    while (!stop.load(std::memory_order_relaxed)) {
+      ::link(content.c_str(), comes_and_goes.c_str());
+      ::unlink(comes_and_goes.c_str());
+    }
+  });
+
+  int read = 0;
+  int missing = 0;
+  int failed = 0;
+  std::string first_fault;
+  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  for (int attempt = 0; first_fault.empty() && Clock::now() < deadline; ++attempt) {
+    if (read >= 20 && missing >= 20 && failed >= 5) break;
+    const Events before = PoolItems(session.pool);
+    RecordingReporter reporter;
+    const ReadOutcome outcome = ReadSource(session, source, reporter);
+    const Events after = PoolItems(session.pool);
+    const std::string where = "attempt " + std::to_string(attempt) + ": ";
+    switch (outcome) {
+      case ReadOutcome::Read:
+        ++read;
+        if (!reporter.events.empty()) first_fault = where + "a read that succeeded reported";
+        if (after != expected_items) first_fault = where + "wrong items " + Escaped(after);
+        break;
+      case ReadOutcome::Missing:
+        ++missing;
+        if (reporter.events != Events{"beep", "ErrorFNE"} ||
+            reporter.details[0] != source.string()) {
+          first_fault = where + "missing file reported as " + Escaped(reporter.events);
+        }
+        if (after != before) first_fault = where + "a missing file changed the pool";
+        break;
+      case ReadOutcome::Failed:
+        ++failed;
+        if (reporter.events != Events{"beep", "ErrorIO"} || reporter.details[0] != gone_detail) {
+          first_fault = where + "vanished file reported as " + Escaped(reporter.events) + " " +
+                        Escaped(reporter.details);
+        }
+        if (!after.empty()) first_fault = where + "the pool kept items after a failed read";
+        break;
+    }
+  }
+  stop = true;
+  racer.join();
+
+  EXPECT_EQ(first_fault, "");
+  EXPECT_GT(read, 0);
+  EXPECT_GT(missing, 0);
+  EXPECT_GT(failed, 0) << "the file never went between the test and the opening";
+  RecordProperty("reads", read);
+  RecordProperty("missing", missing);
+  RecordProperty("vanished", failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sources, SourceRaceTest,
+                         ::testing::Values(RaceCase{"File", false}, RaceCase{"LinkedFile", true}),
+                         [](const ::testing::TestParamInfo<RaceCase>& info) {
+                           return info.param.name;
+                         });
+
+struct StickyCase {
+  const char* name;
+  fs::perms mode;  // of the earlier user's intermediate file
+  std::errc reason;
+};
+
+void PrintTo(const StickyCase& value, std::ostream* out) { *out << value.name; }
+
+class ForeignIntermediateTest : public ::testing::TestWithParam<StickyCase> {};
+
+// The intermediate file has one fixed place for every user. In a shared
+// sticky folder (as /tmp is) the file another user left there cannot be
+// replaced by this one: the Write is refused with ErrorIO naming the
+// intermediate file, the target keeps its text and the other user's file
+// stays as it was. Readable-only, it is refused before anything is written;
+// writable by all, the whole text is written and the rename is refused, and
+// the new file is removed again.
+TEST_P(ForeignIntermediateTest, WriteRefusedWithErrorIO_TargetAndOtherUsersFileUntouched) {
+  constexpr uid_t kNobody = 65534;
+  constexpr gid_t kNogroup = 65534;
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms(0755));
+  const fs::path shared = dir / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms(01777));
+  const fs::path intermediate = shared / "%Vorpel.temp%";
+  WriteFile(intermediate, "an earlier user's text");
+  fs::permissions(intermediate, GetParam().mode);
+
+  const fs::path out = dir / "out";
+  fs::create_directory(out);
+  const fs::path target = out / "target.txt";
+  WriteFile(target, "old text");
+  ASSERT_EQ(::chown(out.c_str(), kNobody, kNogroup), 0);
+  ASSERT_EQ(::chown(target.c_str(), kNobody, kNogroup), 0);
+
+  Session session;
+  session.settings.SetDefaultOptions();
+  session.settings.OWrite = 1;
+  ASSERT_EQ(session.settings.FixCap, 1);
+  session.pool = BuildPool(MakeBuffer("one two three four five six seven."), session.settings);
+  const std::string expected_detail =
+      intermediate.string() + ": " + std::make_error_code(GetParam().reason).message();
+
+  const int code = RunInChild([&] {
+    if (!DropToNobody()) return 10;
+    RecordingReporter reporter;
+    WriteCommandOptions options;
+    options.temp_path = intermediate;
+    options.seed = 7;
+    const WriteOutcome outcome = RunWriteCommand(session, {"5", target}, reporter, options);
+    if (outcome != WriteOutcome::Failed) return 1;
+    if (reporter.events != Events{"beep", "ErrorIO"}) return 2;
+    if (reporter.details[0] != expected_detail) return 3;
+    return 0;
+  });
+  if (code == 10) GTEST_SKIP() << "cannot drop privileges here";
+  EXPECT_EQ(code, 0) << "1: not refused, 2: not one beep and ErrorIO, 3: detail not \""
+                     << expected_detail << "\"";
+
+  EXPECT_EQ(ReadFile(target), "old text");
+  EXPECT_EQ(ReadFile(intermediate), "an earlier user's text");
+  EXPECT_EQ(PermissionsOf(intermediate), GetParam().mode);
+  struct stat info {};
+  ASSERT_EQ(::stat(intermediate.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 0u);
+  EXPECT_EQ(StrayFiles(shared), std::vector<std::string>{});
+  EXPECT_EQ(StrayFiles(out), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, ForeignIntermediateTest,
+    ::testing::Values(StickyCase{"ReadableOnly", fs::perms(0644), std::errc::permission_denied},
+                      StickyCase{"WritableByAll", fs::perms(0666),
+                                 std::errc::operation_not_permitted}),
+    [](const ::testing::TestParamInfo<StickyCase>& info) { return info.param.name; });
+
+}  // namespace
+}  // namespace vorpel::test
