@@ -6,10 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <string>
 
+#include "bench_text.h"
 #include "sequence_writer.h"
 #include "session.h"
 #include "source_reader.h"
@@ -24,40 +23,8 @@ class NullReporter final : public vorpel::Reporter {
   void ShowError(vorpel::ErrorDialog, std::string_view) override { std::abort(); }
 };
 
-// Words of 1 to 12 letters, some capitalised, with punctuation and line
-// breaks, from a fixed seed.
-std::string MakeText(std::size_t size) {
-  std::mt19937_64 random(20261208);
-  std::string text;
-  text.reserve(size + 16);
-  while (text.size() < size) {
-    const auto length = 1 + random() % 12;
-    for (std::uint64_t i = 0; i < length; ++i)
-      text.push_back(static_cast<char>('a' + random() % 26));
-    const auto roll = random() % 100;
-    if (roll < 6) {
-      text += ". ";
-    } else if (roll < 8) {
-      text += ",";
-      text += ' ';
-    } else if (roll < 11) {
-      text += '\n';
-    } else {
-      text += ' ';
-    }
-  }
-  text.resize(size);
-  return text;
-}
-
 const fs::path& SourceFile() {
-  static const fs::path path = [] {
-    const char* megabytes = std::getenv("VORPEL_BENCH_MB");
-    const std::size_t size = static_cast<std::size_t>(megabytes ? std::atoi(megabytes) : 64) << 20;
-    const fs::path file = fs::temp_directory_path() / "vorpel-bench-source.txt";
-    std::ofstream(file, std::ios::binary) << MakeText(size);
-    return file;
-  }();
+  static const fs::path path = vorpel::bench::MakeSourceFile(64);
   return path;
 }
 
