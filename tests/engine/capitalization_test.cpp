@@ -140,13 +140,17 @@ std::string RandomFixText(std::mt19937_64& rng, std::size_t max_length) {
 
 TEST(FixCapitalizationDifferential, FilterMatchesLiteralAlgorithmInAnyBlockSplit) {
   const std::vector<std::string> word_seps = {" ", "", " -", " \t\r\n", "\xE9", "a", ". "};
-  const std::vector<std::string> marks_list = {SentenceEndMarks, "", ".", "a", "\xFF!", " "};
+  // More than four marks, and long blocks, reach the filter's other search
+  // paths (table look-up; 16 and 32 bytes at a time).
+  const std::vector<std::string> marks_list = {SentenceEndMarks, "",  ".",     "a",
+                                               "\xFF!",          " ", ".!?_;:"};
   std::mt19937_64 rng(31337);
   int failures = 0;
   for (int i = 0; i < 5000 && failures < 5; ++i) {
     const std::string& word_sep = word_seps[rng() % word_seps.size()];
     const std::string& marks = marks_list[rng() % marks_list.size()];
-    const std::string input = RandomFixText(rng, 200);
+    const bool long_blocks = i % 2 == 1;
+    const std::string input = RandomFixText(rng, long_blocks ? 700 : 200);
     const std::string expected = ReferenceFix(input, word_sep, marks);
 
     std::string text = input;
@@ -155,7 +159,8 @@ TEST(FixCapitalizationDifferential, FilterMatchesLiteralAlgorithmInAnyBlockSplit
     std::string splits;
     while (position < text.size()) {
       // Empty blocks too: they must not disturb the state.
-      const std::size_t size = std::min<std::size_t>(rng() % 9, text.size() - position);
+      const std::size_t limit = long_blocks ? 160 : 9;
+      const std::size_t size = std::min<std::size_t>(rng() % limit, text.size() - position);
       filter.Apply(std::span<char>(text.data() + position, size));
       position += size;
       splits += std::to_string(size) + " ";

@@ -1,0 +1,225 @@
+#!/usr/bin/env bash
+# Times vorpel-cli side by side with the standard tools on the same jobs,
+# on a generated 256 MiB text, and checks the results against the targets.
+#
+#   bench/compare.sh [BUILD_DIR]       BUILD_DIR: a Release build (default build/release)
+#
+# Environment:
+#   VORPEL_COMPARE_DIR     work folder (default ${TMPDIR:-/tmp}/vorpel-compare); it gets
+#                          about 1 GB of corpora and outputs, and results/ with the raw data
+#   VORPEL_COMPARE_ROUNDS  timed rounds per job, at least 5 (default 7)
+#
+# Each job is timed in rounds: every round runs both commands once under
+# hyperfine (--runs 1, the order swapped from round to round), so slow
+# phases of the machine hit both sides alike; the figure is the median of
+# the rounds. Before every timed run, untimed, `sync` writes out what the
+# run before left dirty, so no run pays for another's output reaching the
+# disk. Peak memory comes from /usr/bin/time -v (median of 3 runs).
+# Needs hyperfine and GNU time: scripts/install-deps.sh bench.
+set -euo pipefail
+
+repo=$(cd "$(dirname "$0")/.." && pwd)
+build_dir=$(cd "${1:-$repo/build/release}" && pwd)
+cli=$build_dir/cli/vorpel-cli
+make_corpus=$build_dir/bench/vorpel_make_corpus
+work=${VORPEL_COMPARE_DIR:-${TMPDIR:-/tmp}/vorpel-compare}
+rounds=${VORPEL_COMPARE_ROUNDS:-7}
+
+for tool in "$cli" "$make_corpus"; do
+  [[ -x $tool ]] || { echo "missing $tool: build the Release targets first" >&2; exit 1; }
+done
+for tool in hyperfine /usr/bin/time shuf; do
+  command -v "$tool" >/dev/null || { echo "missing $tool: scripts/install-deps.sh bench" >&2; exit 1; }
+done
+((rounds >= 5)) || { echo "VORPEL_COMPARE_ROUNDS must be at least 5" >&2; exit 1; }
+
+mkdir -p "$work/results"
+cd "$work"
+results=$work/results
+rm -f "$results"/*.json "$results"/*.csv
+summary=$results/summary.md
+: >"$summary"
+say() { printf '%s\n' "$*" | tee -a "$summary"; }
+
+# ------------------------------------------------------------------ corpus
+"$make_corpus" 256M corpus
+corpus_bytes=$(stat -c %s corpus)
+for size in 32 64 128; do head -c "${size}M" corpus >"corpus-$size"; done
+ln -sf corpus corpus-256
+
+# ----------------------------------------------------------------- helpers
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# time_pair NAME OURS THEIRS: alternating rounds; sets ours_s and theirs_s
+# (median wall seconds) and leaves results/NAME.json with every round.
+time_pair() {
+  local name=$1 ours=$2 theirs=$3 round
+  local times_ours=$results/$name.ours.times times_theirs=$results/$name.theirs.times
+  : >"$times_ours"
+  : >"$times_theirs"
+  # One untimed run each: files exist, caches are warm, as in every later round.
+  sh -c "$ours" >/dev/null
+  sh -c "$theirs" >/dev/null
+  for ((round = 1; round <= rounds; round++)); do
+    local csv=$results/$name.round$round.csv
+    if ((round % 2)); then set -- "$ours" "$theirs"; else set -- "$theirs" "$ours"; fi
+    hyperfine --runs 1 --prepare sync --style none --export-json "$results/$name.round$round.json" \
+      --export-csv "$csv" -- "$@" >/dev/null 2>&1
+    # The CSV has a line per command, in the order given: command, mean,
+    # stddev, median, user, system, min, max. With one run the mean is that
+    # run; it is counted from the end, as a command may hold commas.
+    local first_file=$times_ours second_file=$times_theirs
+    ((round % 2)) || { first_file=$times_theirs; second_file=$times_ours; }
+    awk -F, 'NR == 2 { print $(NF - 6) }' "$csv" >>"$first_file"
+    awk -F, 'NR == 3 { print $(NF - 6) }' "$csv" >>"$second_file"
+  done
+  {
+    printf '{"job": "%s", "ours": %s, "theirs": %s, "rounds": [' "$name" \
+      "$(printf '%s' "$ours" | json_string)" "$(printf '%s' "$theirs" | json_string)"
+    local first=1
+    for ((round = 1; round <= rounds; round++)); do
+      ((first)) || printf ','
+      first=0
+      cat "$results/$name.round$round.json"
+    done
+    printf ']}\n'
+  } >"$results/$name.json"
+  rm -f "$results/$name".round*.json "$results/$name".round*.csv
+  ours_s=$(median <"$times_ours")
+  theirs_s=$(median <"$times_theirs")
+}
+
+json_string() { printf '"%s"' "$(sed 's/\\/\\\\/g; s/"/\\"/g')"; }
+
+# peak_kib COMMAND: median of three maximum resident set sizes, in KiB.
+peak_kib() {
+  local command=$1
+  for _ in 1 2 3; do
+    /usr/bin/time -v -o "$results/time.txt" sh -c "$command" >/dev/null
+    awk -F': ' '/Maximum resident set size/ { print $2 }' "$results/time.txt"
+  done | median
+}
+
+# summarize FILE: "median wall ms (mean user + system ms)|" per command of a
+# hyperfine JSON export, in order.
+summarize() {
+  paste -d' ' <(grep -o '"median": [0-9.e+-]*' "$1" | cut -d' ' -f2) \
+    <(grep -o '"user": [0-9.e+-]*' "$1" | cut -d' ' -f2) \
+    <(grep -o '"system": [0-9.e+-]*' "$1" | cut -d' ' -f2) |
+    awk '{ printf "%.0f ms (%.0f)|", $1 * 1000, ($2 + $3) * 1000 }'
+}
+
+mb() { awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+verdict() { awk -v v="$1" -v limit="$2" 'BEGIN { print (v <= limit) ? "met" : "MISSED" }'; }
+ms() { awk -v s="$1" 'BEGIN { printf "%.0f", s * 1000 }'; }
+
+cli_q=$(printf '%q' "$cli")
+
+say "# vorpel-cli against the standard tools"
+say ""
+say "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores ($(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)),"
+say "$(uname -sr), load before the run $(cut -d' ' -f1-3 /proc/loadavg); corpus $corpus_bytes bytes,"
+say "sha256 $(sha256sum corpus | cut -c1-16)...; $rounds alternating rounds per job, medians."
+say ""
+say "| job | vorpel-cli | other | ratio | target | |"
+say "|---|---|---|---|---|---|"
+
+# 1. The line job, against shuf.
+line_ours="$cli_q -u words -l 1 -s '\\n' -n 32767 --no-fix-caps -f corpus out"
+line_theirs="shuf -r -n 32767 -o out corpus"
+time_pair line "$line_ours" "$line_theirs"
+r=$(ratio "$ours_s" "$theirs_s")
+say "| line job vs shuf, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 0.5 | $(verdict "$r" 0.5) |"
+line_mem_ours=$(peak_kib "$line_ours")
+line_mem_theirs=$(peak_kib "$line_theirs")
+r=$(ratio "$line_mem_ours" "$line_mem_theirs")
+say "| line job vs shuf, peak memory | $(mb "$line_mem_ours") MiB | $(mb "$line_mem_theirs") MiB | $r | <= 1 | $(verdict "$r" 1) |"
+
+# Every output line must be a line of the corpus, and there must be 32767.
+sh -c "$line_ours"
+lines_out=$(wc -l <out)
+foreign=$(LC_ALL=C awk 'NR == FNR { want[$0] = 1; next } ($0 in want) { delete want[$0] }
+  END { n = 0; for (k in want) n++; print n }' out corpus)
+say "| line job output check | $lines_out lines | | | 32767 lines, all from the corpus | $( ((lines_out == 32767 && foreign == 0)) && echo met || echo "MISSED ($foreign foreign)")|"
+
+# 2. Letters of length 1, the largest pool, against cat.
+cat_job="cat corpus > /dev/null"
+letters_ours="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f corpus out"
+time_pair letters1 "$letters_ours" "$cat_job"
+r=$(ratio "$ours_s" "$theirs_s")
+say "| letters, length 1 vs cat, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 3 | $(verdict "$r" 3) |"
+letters_mem=$(peak_kib "$letters_ours")
+limit_kib=$(awk -v c="$corpus_bytes" 'BEGIN { printf "%.0f", (1.1 * c + 32 * 1048576) / 1024 }')
+say "| letters, length 1, peak memory | $(mb "$letters_mem") MiB | | | <= $(mb "$limit_kib") MiB (1.1 x corpus + 32 MiB) | $(verdict "$letters_mem" "$limit_kib") |"
+
+# 3. Words of length 4 with one space (the defaults), against cat.
+words_ours="$cli_q -f corpus out"
+time_pair words4 "$words_ours" "$cat_job"
+r=$(ratio "$ours_s" "$theirs_s")
+say "| words, length 4 vs cat, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 5 | $(verdict "$r" 5) |"
+words_mem=$(peak_kib "$words_ours")
+# Items: one per 4 separators, and one more for a trailing part.
+spaces=$(tr -cd ' ' <corpus | wc -c)
+items=$(((spaces + 3) / 4 + 1))
+limit_kib=$(awk -v c="$corpus_bytes" -v i="$items" 'BEGIN { printf "%.0f", (c + 4 * i + 32 * 1048576) / 1024 }')
+say "| words, length 4, peak memory | $(mb "$words_mem") MiB | | | <= $(mb "$limit_kib") MiB (corpus + 4 B x $items items + 32 MiB) | $(verdict "$words_mem" "$limit_kib") |"
+
+# 4. Big output: 2,000,000 x 100 letters, against head writing 200 MiB.
+big_ours="$cli_q -u letters -l 100 -n 2000000 --no-fix-caps -f corpus out"
+big_theirs="head -c 200M corpus > out2"
+time_pair big "$big_ours" "$big_theirs"
+big_ours_s=$ours_s
+r=$(ratio "$ours_s" "$theirs_s")
+say "| big output vs head, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.5 | $(verdict "$r" 1.5) |"
+
+# 5. The capitalization fix on the big output, against the same job without it.
+caps_ours="$cli_q -u letters -l 100 -n 2000000 --fix-caps -f corpus out"
+time_pair caps "$caps_ours" "$big_ours"
+r=$(ratio "$ours_s" "$theirs_s")
+say "| big output with --fix-caps vs without, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.3 | $(verdict "$r" 1.3) |"
+say ""
+say "The big output job without the fix took $(ms "$big_ours_s") ms in its own pairing."
+
+# ------------------------------------------------------------------ growth
+say ""
+say "## Growth with the source size"
+say ""
+say "Median wall time of $rounds runs each, and in brackets the mean CPU time (user + system)."
+say ""
+say "| source | line job | letters 1 | words 4 | cat | peak line / letters 1 / words 4 |"
+say "|---|---|---|---|---|---|"
+for size in 32 64 128 256; do
+  src=corpus-$size
+  line="$cli_q -u words -l 1 -s '\\n' -n 32767 --no-fix-caps -f $src out"
+  letters="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f $src out"
+  words="$cli_q -f $src out"
+  reference="cat $src > /dev/null"
+  hyperfine --warmup 1 --runs "$rounds" --prepare sync --style none \
+    --export-json "$results/size-$size.json" \
+    -- "$line" "$letters" "$words" "$reference" >/dev/null 2>&1
+  IFS='|' read -r m_line m_letters m_words m_cat _ <<<"$(summarize "$results/size-$size.json")"
+  say "| $size MiB | $m_line | $m_letters | $m_words | $m_cat | $(mb "$(peak_kib "$line")") / $(mb "$(peak_kib "$letters")") / $(mb "$(peak_kib "$words")") MiB |"
+done
+
+# ------------------------------------------------------------------- count
+say ""
+say "## Growth with the count, on the 256 MiB source"
+say ""
+say "Median wall time of $rounds runs each, and in brackets the mean CPU time (user + system)."
+say ""
+say "| count | words 4 (about $((corpus_bytes / items)) B each) | letters 100 (100 B each) |"
+say "|---|---|---|"
+for count in 0 250000 500000 1000000 2000000; do
+  words="$cli_q -n $count -f corpus out"
+  letters="$cli_q -u letters -l 100 -n $count --no-fix-caps -f corpus out"
+  hyperfine --warmup 1 --runs "$rounds" --prepare sync --style none \
+    --export-json "$results/count-$count.json" \
+    -- "$words" "$letters" >/dev/null 2>&1
+  IFS='|' read -r m_words m_letters _ <<<"$(summarize "$results/count-$count.json")"
+  say "| $count | $m_words | $m_letters |"
+done
+
+rm -f out out2 "$results/time.txt"
+say ""
+say "Raw hyperfine data: $results/*.json"

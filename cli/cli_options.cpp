@@ -1,0 +1,195 @@
+#include "cli_options.h"
+
+#include <CLI/CLI.hpp>
+#include <charconv>
+#include <limits>
+#include <ostream>
+#include <string_view>
+#include <vector>
+
+namespace vorpel {
+namespace {
+
+constexpr std::uint64_t kMaxLength = 100;
+constexpr std::uint64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
+constexpr std::uint64_t kMaxSeed = std::numeric_limits<std::uint64_t>::max();
+
+// Refuses every text that is not a decimal number of at most max. CLI11's
+// own integer conversion would read "010" as octal, "0x10" as hexadecimal
+// and clamp an overflowing number silently.
+CLI::Validator DecimalAtMost(std::uint64_t max) {
+  return CLI::Validator(
+      [max](std::string& text) -> std::string {
+        if (ParseDecimal(text, max)) return {};
+        return "'" + text + "' is not a whole number from 0 to " + std::to_string(max);
+      },
+      "", "decimal");
+}
+
+CLI::Validator SeparatorEscapes() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        auto decoded = DecodeEscapes(text);
+        if (!decoded) {
+          return "'" + text + "' holds a backslash that is not one of \\n \\r \\t \\\\";
+        }
+        text = std::move(*decoded);
+        return {};
+      },
+      "", "escapes");
+}
+
+// Shows the negated flag without CLI11's "{false}" mark.
+class HelpFormatter final : public CLI::Formatter {
+ public:
+  std::string make_option_name(const CLI::Option* option, bool positional) const override {
+    std::string name = CLI::Formatter::make_option_name(option, positional);
+    const std::string mark = "{false}";
+    if (const auto at = name.find(mark); at != std::string::npos) name.erase(at, mark.size());
+    return name;
+  }
+};
+
+constexpr char kDescription[] =
+    "Cuts SOURCE into sequences of letters or words, then writes COUNT\n"
+    "sequences drawn at random (with replacement) back to back to TARGET.\n"
+    "Sequences are consecutive pieces of the source, in source order; a word\n"
+    "runs up to and including the next separator character, and a word cut off\n"
+    "by the end of the source is closed by the first separator character.\n";
+
+constexpr char kFooter[] =
+    "The capitalization fix turns into a capital the first letter of the text\n"
+    "and the first character after each sentence end (. ! ? _) that is not a\n"
+    "separator, when it is a letter a-z. TARGET is replaced only once the\n"
+    "whole text is written: if anything fails, an existing TARGET stays whole.\n"
+    "\n"
+    "Exit status: 0 on success (nothing is printed); 1 when the command fails:\n"
+    "a missing or empty SOURCE, an existing TARGET without -f, a file that\n"
+    "cannot be read or written (the message and the path go to standard\n"
+    "error); 2 for bad arguments.";
+
+// CLI11 reads "--separator=" as the option without a value and then takes
+// the next argument as its value. Handing it "--separator" and "" keeps the
+// empty value. Returned in reverse order, as CLI11's parse wants it.
+std::vector<std::string> SplitEmptyLongValues(int argc, const char* const* argv) {
+  std::vector<std::string> args;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") options_ended = true;
+    if (!options_ended && arg.size() > 3 && arg.starts_with("--") && arg.ends_with('=') &&
+        arg.find('=') == arg.size() - 1) {
+      args.emplace_back(arg.substr(0, arg.size() - 1));
+      args.emplace_back();
+    } else {
+      args.emplace_back(arg);
+    }
+  }
+  return {args.rbegin(), args.rend()};
+}
+
+}  // namespace
+
+std::optional<std::string> DecodeEscapes(std::string_view text) {
+  std::string decoded;
+  decoded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      decoded.push_back(text[i]);
+      continue;
+    }
+    if (++i == text.size()) return std::nullopt;  // a backslash at the end
+    switch (text[i]) {
+      case 'n': decoded.push_back('\n'); break;
+      case 'r': decoded.push_back('\r'); break;
+      case 't': decoded.push_back('\t'); break;
+      case '\\': decoded.push_back('\\'); break;
+      default: return std::nullopt;
+    }
+  }
+  return decoded;
+}
+
+std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::uint64_t max) {
+  if (text.empty()) return std::nullopt;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+  }
+  std::uint64_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || value > max) return std::nullopt;
+  return value;
+}
+
+ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out,
+                            std::ostream& err) {
+  CLI::App app(kDescription, "vorpel-cli");
+  app.formatter(std::make_shared<HelpFormatter>());
+  app.get_formatter()->column_width(28);
+  app.footer(kFooter);
+  app.failure_message(CLI::FailureMessage::help);
+  app.set_version_flag("--version", std::string("vorpel-cli ") + VORPEL_VERSION,
+                       "Print the version and exit");
+
+  CliOptions options;
+  std::string unit = "words";
+  std::string length_text = "4";
+  std::string count_text = "128";
+  std::string seed_text;
+
+  app.add_option("-u,--unit", unit,
+                 "Kind of unit: one letter (any byte) or one\nword (default words)")
+      ->check(CLI::IsMember({"letters", "words"}).description(""))
+      ->type_name("letters|words");
+  app.add_option("-l,--length", length_text,
+                 "Units per sequence, 0 to 100 (default 4). A\n"
+                 "length of 0 cuts no sequences, so nothing can\n"
+                 "be drawn")
+      ->check(DecimalAtMost(kMaxLength))
+      ->type_name("N");
+  app.add_option("-s,--separator", options.word_sep,
+                 "Word separator: each character of TEXT ends a\n"
+                 "word (default one space). The escapes \\n \\r\n"
+                 "\\t \\\\ are understood. TEXT may be empty: the\n"
+                 "whole source is then one word")
+      ->transform(SeparatorEscapes())
+      ->type_name("TEXT");
+  app.add_option("-n,--count", count_text,
+                 "Sequences to draw, 0 or more (default 128;\nat most 9223372036854775807)")
+      ->check(DecimalAtMost(kMaxCount))
+      ->type_name("N");
+  app.add_flag("--fix-caps,!--no-fix-caps", options.fix_caps,
+               "Fix the capitals of sentence starts as the\ntext is written, or not (default on)")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  app.add_flag("-f,--overwrite", options.overwrite,
+               "Replace an existing TARGET (default: refuse\nand exit 1)");
+  CLI::Option* seed_option = app.add_option("--seed", seed_text,
+                                            "Seed of the draws, 0 to 18446744073709551615:\n"
+                                            "the same seed, source and options give the\n"
+                                            "same bytes on every platform (default: a new\n"
+                                            "seed from the clock on every run)")
+                                 ->check(DecimalAtMost(kMaxSeed))
+                                 ->type_name("N");
+  app.add_option("SOURCE", options.source, "The source text file, read whole as 8-bit\ntext")
+      ->required()
+      ->type_name("");
+  app.add_option("TARGET", options.target, "The file to write, or - for standard output")
+      ->required()
+      ->type_name("");
+
+  try {
+    app.parse(SplitEmptyLongValues(argc, argv));
+  } catch (const CLI::ParseError& error) {
+    const int code = app.exit(error, out, err);
+    return {std::nullopt, code == 0 ? kExitSuccess : kExitBadArguments};
+  }
+
+  // Every text below has passed its check, so the conversions succeed.
+  options.unit_mode = unit == "letters" ? kLettersMode : kWordsMode;
+  options.seq_length = static_cast<std::int16_t>(*ParseDecimal(length_text, kMaxLength));
+  options.count = static_cast<std::int64_t>(*ParseDecimal(count_text, kMaxCount));
+  if (seed_option->count() > 0) options.seed = *ParseDecimal(seed_text, kMaxSeed);
+  return {std::move(options), kExitSuccess};
+}
+
+}  // namespace vorpel

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "generation_settings.h"
+
+namespace vorpel {
+
+// What one run of the batch command does, as given on its command line.
+struct CliOptions {
+  std::int16_t unit_mode = kWordsMode;
+  std::int16_t seq_length = 4;
+  std::string word_sep = " ";
+  std::int64_t count = 128;
+  bool fix_caps = true;
+  bool overwrite = false;
+  std::optional<std::uint64_t> seed;  // none: seeded from the clock
+  std::string source;
+  std::string target;  // "-" is standard output
+};
+
+// The exit codes of the batch command.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // refused, or a file could not be read or written
+inline constexpr int kExitBadArguments = 2;
+
+struct ParseOutcome {
+  std::optional<CliOptions> options;  // set when the command is to run
+  int exit_code = kExitSuccess;       // otherwise: how the process ends
+};
+
+// Parses the command line (argv[0] is the program's name). --help and
+// --version print to out and end with exit code 0; bad arguments print the
+// reason and the usage text to err and end with exit code 2.
+ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out,
+                            std::ostream& err);
+
+// The separator text with the escapes \n, \r, \t and \\ replaced by the
+// bytes they stand for; nullopt when text holds any other backslash.
+std::optional<std::string> DecodeEscapes(std::string_view text);
+
+// A decimal number made of digits only (no sign, no blanks, no base
+// prefix; leading zeros allowed) that is at most max; nullopt otherwise.
+std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::uint64_t max);
+
+}  // namespace vorpel

@@ -1,0 +1,204 @@
+#include "cli_options.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace vorpel {
+namespace {
+
+struct Parsed {
+  ParseOutcome outcome;
+  std::string out;
+  std::string err;
+};
+
+Parsed Parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "vorpel-cli");
+  std::vector<const char*> argv;
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::ostringstream out, err;
+  Parsed parsed;
+  parsed.outcome = ParseArguments(static_cast<int>(argv.size()), argv.data(), out, err);
+  parsed.out = out.str();
+  parsed.err = err.str();
+  return parsed;
+}
+
+TEST(ParseArguments, Defaults_MatchTheProgramsStartUpSettings) {
+  const Parsed parsed = Parse({"in.txt", "out.txt"});
+  ASSERT_TRUE(parsed.outcome.options);
+  const CliOptions& options = *parsed.outcome.options;
+  EXPECT_EQ(options.unit_mode, kWordsMode);
+  EXPECT_EQ(options.seq_length, 4);
+  EXPECT_EQ(options.word_sep, " ");
+  EXPECT_EQ(options.count, 128);
+  EXPECT_TRUE(options.fix_caps);
+  EXPECT_FALSE(options.overwrite);
+  EXPECT_FALSE(options.seed);
+  EXPECT_EQ(options.source, "in.txt");
+  EXPECT_EQ(options.target, "out.txt");
+  EXPECT_EQ(parsed.out + parsed.err, "");
+}
+
+TEST(ParseArguments, EveryOption_ShortAndLongForms) {
+  const Parsed parsed = Parse({"-u", "letters", "-l", "100", "-s", ",;", "-n", "0", "--no-fix-caps",
+                               "-f", "--seed", "18446744073709551615", "a", "-"});
+  ASSERT_TRUE(parsed.outcome.options) << parsed.err;
+  const CliOptions& options = *parsed.outcome.options;
+  EXPECT_EQ(options.unit_mode, kLettersMode);
+  EXPECT_EQ(options.seq_length, 100);
+  EXPECT_EQ(options.word_sep, ",;");
+  EXPECT_EQ(options.count, 0);
+  EXPECT_FALSE(options.fix_caps);
+  EXPECT_TRUE(options.overwrite);
+  EXPECT_EQ(options.seed, std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(options.target, "-");
+
+  const Parsed long_forms =
+      Parse({"--unit=words", "--length=0", "--separator=", "--count=9223372036854775807",
+             "--overwrite", "--seed=0", "a", "b"});
+  ASSERT_TRUE(long_forms.outcome.options) << long_forms.err;
+  EXPECT_EQ(long_forms.outcome.options->unit_mode, kWordsMode);
+  EXPECT_EQ(long_forms.outcome.options->seq_length, 0);
+  EXPECT_EQ(long_forms.outcome.options->word_sep, "");
+  EXPECT_EQ(long_forms.outcome.options->count, std::numeric_limits<std::int64_t>::max());
+  EXPECT_TRUE(long_forms.outcome.options->overwrite);
+  EXPECT_EQ(long_forms.outcome.options->seed, 0u);
+}
+
+TEST(ParseArguments, EmptyValueAfterEquals_IsAnEmptyValue) {
+  const Parsed separator = Parse({"--separator=", "-n", "5", "a", "b"});
+  ASSERT_TRUE(separator.outcome.options) << separator.err;
+  EXPECT_EQ(separator.outcome.options->word_sep, "");
+  EXPECT_EQ(separator.outcome.options->count, 5);
+  // An empty number is refused, not filled from the next argument.
+  EXPECT_EQ(Parse({"--count=", "5", "a", "b"}).outcome.exit_code, kExitBadArguments);
+  // After "--" every argument is a positional, taken as it is.
+  const Parsed positional = Parse({"--", "--odd=", "b"});
+  ASSERT_TRUE(positional.outcome.options) << positional.err;
+  EXPECT_EQ(positional.outcome.options->source, "--odd=");
+}
+
+TEST(ParseArguments, NumbersAreDecimal_LeadingZerosAreNotOctal) {
+  const Parsed parsed = Parse({"-l", "010", "-n", "0008", "--seed", "00", "a", "b"});
+  ASSERT_TRUE(parsed.outcome.options) << parsed.err;
+  EXPECT_EQ(parsed.outcome.options->seq_length, 10);
+  EXPECT_EQ(parsed.outcome.options->count, 8);
+  EXPECT_EQ(parsed.outcome.options->seed, 0u);
+}
+
+TEST(ParseArguments, CapsFlags_TheLastOneWins) {
+  const struct {
+    std::vector<std::string> flags;
+    bool fix_caps;
+  } cases[] = {
+      {{}, true},
+      {{"--fix-caps"}, true},
+      {{"--no-fix-caps"}, false},
+      {{"--fix-caps", "--no-fix-caps"}, false},
+      {{"--no-fix-caps", "--fix-caps"}, true},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.flags;
+    args.insert(args.end(), {"a", "b"});
+    const Parsed parsed = Parse(args);
+    ASSERT_TRUE(parsed.outcome.options) << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->fix_caps, c.fix_caps) << ::testing::PrintToString(c.flags);
+  }
+}
+
+TEST(ParseArguments, SeparatorEscapes_Decoded) {
+  const struct {
+    std::string given;
+    std::string decoded;
+  } cases[] = {
+      {"", ""},          {" ", " "},     {"\\n", "\n"},    {"\\r\\n", "\r\n"},
+      {"\\t", "\t"},     {"\\\\", "\\"}, {"\\\\n", "\\n"},  // an escaped backslash, then a plain n
+      {" ,\\t", " ,\t"}, {"x", "x"},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = Parse({"-s", c.given, "a", "b"});
+    ASSERT_TRUE(parsed.outcome.options) << c.given << ": " << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->word_sep, c.decoded) << c.given;
+  }
+}
+
+TEST(ParseArguments, BadArguments_ExitTwoWithTheUsageOnStandardError) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"only-source"},
+      {"a", "b", "c"},
+      {"--bogus", "a", "b"},
+      {"-u", "sentences", "a", "b"},
+      {"-u", "Letters", "a", "b"},
+      {"-l", "101", "a", "b"},
+      {"-l", "-1", "a", "b"},
+      {"-l", "4.5", "a", "b"},
+      {"-l", "", "a", "b"},
+      {"a", "b", "-l"},  // no number after -l
+      {"-n", "-5", "a", "b"},
+      {"-n", "1.5", "a", "b"},
+      {"-n", "0x10", "a", "b"},
+      {"-n", "1e3", "a", "b"},
+      {"-n", " 7", "a", "b"},
+      {"-n", "+7", "a", "b"},
+      {"-n", "9223372036854775808", "a", "b"},
+      {"-n", "99999999999999999999999", "a", "b"},
+      {"--seed", "-1", "a", "b"},
+      {"--seed", "18446744073709551616", "a", "b"},
+      {"--seed", "abc", "a", "b"},
+      {"--seed", "", "a", "b"},
+      {"-s", "\\q", "a", "b"},
+      {"-s", "a\\", "a", "b"},
+      {"-s", "\\", "a", "b"},
+      {"--fix-caps=maybe", "a", "b"},
+  };
+  for (const auto& args : cases) {
+    const Parsed parsed = Parse(args);
+    EXPECT_FALSE(parsed.outcome.options) << ::testing::PrintToString(args);
+    EXPECT_EQ(parsed.outcome.exit_code, kExitBadArguments) << ::testing::PrintToString(args);
+    EXPECT_NE(parsed.err.find("Usage: vorpel-cli [OPTIONS] SOURCE TARGET"), std::string::npos)
+        << ::testing::PrintToString(args) << parsed.err;
+    EXPECT_EQ(parsed.out, "") << ::testing::PrintToString(args);
+  }
+}
+
+TEST(ParseArguments, Help_ExplainsEveryOptionOnStandardOutput) {
+  const Parsed parsed = Parse({"--help"});
+  EXPECT_FALSE(parsed.outcome.options);
+  EXPECT_EQ(parsed.outcome.exit_code, kExitSuccess);
+  EXPECT_EQ(parsed.err, "");
+  for (const char* name :
+       {"SOURCE", "TARGET", "-u,--unit letters|words", "-l,--length N", "-s,--separator TEXT",
+        "-n,--count N", "--fix-caps,--no-fix-caps", "-f,--overwrite", "--seed N", "--version",
+        "\\n \\r", "standard output", "Exit status"}) {
+    EXPECT_NE(parsed.out.find(name), std::string::npos) << name << " missing from\n" << parsed.out;
+  }
+}
+
+TEST(ParseArguments, Version_PrintsNameAndVersion) {
+  const Parsed parsed = Parse({"--version"});
+  EXPECT_FALSE(parsed.outcome.options);
+  EXPECT_EQ(parsed.outcome.exit_code, kExitSuccess);
+  EXPECT_EQ(parsed.out, "vorpel-cli " VORPEL_EXPECTED_VERSION "\n");
+}
+
+TEST(ParseDecimal, DigitsOnlyUpToTheLimit) {
+  EXPECT_EQ(ParseDecimal("0", 5), 0u);
+  EXPECT_EQ(ParseDecimal("5", 5), 5u);
+  EXPECT_EQ(ParseDecimal("6", 5), std::nullopt);
+  EXPECT_EQ(ParseDecimal("18446744073709551615", std::numeric_limits<std::uint64_t>::max()),
+            std::numeric_limits<std::uint64_t>::max());
+  EXPECT_EQ(ParseDecimal("18446744073709551616", std::numeric_limits<std::uint64_t>::max()),
+            std::nullopt);
+  for (const char* bad : {"", "-0", "+1", " 1", "1 ", "1.0", "0x1", "1e2", "\xd9\xa1"}) {
+    EXPECT_EQ(ParseDecimal(bad, 100), std::nullopt) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace vorpel

@@ -1,0 +1,214 @@
+// The program as a user runs it: exit codes, messages on standard error,
+// and what is left on disk after each kind of failure.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "cli_test_support.h"
+
+namespace vorpel::testing {
+namespace {
+namespace fs = std::filesystem;
+
+constexpr char kMissing[] = "The file you are trying to read doesn't exist.";
+constexpr char kInvalidTarget[] = "You are trying to write to an invalid source.";
+constexpr char kNothingRead[] = "You must read a file before you can write to one.";
+constexpr char kFileFailed[] = "The file could not be read or written.";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Files the atomic writer may have left behind, besides the named ones.
+std::vector<std::string> Leftovers(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+class CliProcess : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir_ / "source.txt", "hello world. this is it! yes? no way\nline two.");
+  }
+  ChildResult Run(const std::vector<std::string>& args, const ChildSetup& setup = {}) {
+    return RunCli(args, dir_.path(), setup);
+  }
+  TempDir dir_;
+};
+
+TEST_F(CliProcess, Success_WritesTheTargetAndPrintsNothing) {
+  const ChildResult result = Run({"--seed", "1", "source.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  EXPECT_FALSE(ReadFile(dir_ / "out.txt").empty());
+  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+}
+
+TEST_F(CliProcess, BadArguments_ExitTwoAndTouchNothing) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"source.txt"},
+      {"-l", "101", "source.txt", "out.txt"},
+      {"-n", "-1", "source.txt", "out.txt"},
+      {"-u", "lines", "source.txt", "out.txt"},
+      {"-s", "\\x", "source.txt", "out.txt"},
+      {"--seed", "1.5", "source.txt", "out.txt"},
+      {"--nonsense", "source.txt", "out.txt"},
+  };
+  for (const auto& args : cases) {
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exit_code, 2) << ::testing::PrintToString(args);
+    EXPECT_TRUE(Contains(result.err, "Usage: vorpel-cli")) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(fs::exists(dir_ / "out.txt")) << ::testing::PrintToString(args);
+  }
+}
+
+TEST_F(CliProcess, HelpAndVersion_ExitZeroOnStandardOutput) {
+  const ChildResult help = Run({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_TRUE(Contains(help.out, "--separator"));
+  EXPECT_EQ(help.err, "");
+  const ChildResult version = Run({"--version"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_EQ(version.out, "vorpel-cli " VORPEL_EXPECTED_VERSION "\n");
+}
+
+TEST_F(CliProcess, ErrorPaths_ExitOneWithTheMessageAndThePath) {
+  fs::create_directory(dir_ / "folder");
+  WriteFile(dir_ / "empty.txt", "");
+  const struct {
+    const char* what;
+    std::vector<std::string> args;
+    std::vector<std::string> messages;  // each on standard error
+  } cases[] = {
+      {"missing source", {"nope.txt", "out.txt"}, {std::string(kMissing) + " nope.txt"}},
+      {"folder as source", {"folder", "out.txt"}, {std::string(kMissing) + " folder"}},
+      {"device as source",
+       {"/dev/null", "out.txt"},
+       {std::string(kFileFailed) + " /dev/null: Not a regular file"}},
+      {"empty source", {"empty.txt", "out.txt"}, {std::string(kNothingRead) + " empty.txt"}},
+      {"length 0 cuts nothing",
+       {"-l", "0", "source.txt", "out.txt"},
+       {std::string(kNothingRead) + " source.txt"}},
+      {"empty target", {"source.txt", ""}, {kInvalidTarget}},
+      {"folder as target",
+       {"source.txt", "folder"},
+       {std::string(kFileFailed) + " folder: Is a directory"}},
+      {"folder as target, overwriting",
+       {"-f", "source.txt", "folder"},
+       {std::string(kFileFailed) + " folder: Is a directory"}},
+      {"target in a missing folder",
+       {"source.txt", "no/such/out.txt"},
+       {std::string(kFileFailed) + " no/such/out.txt: No such file or directory"}},
+      {"missing source and existing target: both reported",
+       {"nope.txt", "source.txt"},
+       {std::string(kMissing) + " nope.txt", std::string(kInvalidTarget) + " source.txt"}},
+  };
+  for (const auto& c : cases) {
+    const ChildResult result = Run(c.args);
+    EXPECT_EQ(result.exit_code, 1) << c.what << ": " << result.err;
+    for (const std::string& message : c.messages) {
+      EXPECT_TRUE(Contains(result.err, message + "\n")) << c.what << ": " << result.err;
+    }
+    EXPECT_EQ(result.out, "") << c.what;
+    EXPECT_FALSE(fs::exists(dir_ / "out.txt")) << c.what;
+    EXPECT_TRUE(Leftovers(dir_.path()).empty()) << c.what;
+  }
+}
+
+TEST_F(CliProcess, ExistingTarget_RefusedWithoutOverwriteAndKept) {
+  WriteFile(dir_ / "out.txt", "keep me");
+  const ChildResult result = Run({"source.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, std::string(kInvalidTarget) + " out.txt\n");
+  EXPECT_EQ(ReadFile(dir_ / "out.txt"), "keep me");
+}
+
+TEST_F(CliProcess, ExistingTarget_ReplacedWithOverwrite) {
+  WriteFile(dir_ / "out.txt", std::string(10000, '#'));
+  const ChildResult result =
+      Run({"-f", "-u", "letters", "-l", "1", "-n", "5", "source.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const std::string written = ReadFile(dir_ / "out.txt");
+  EXPECT_EQ(written.size(), 5u);
+  EXPECT_EQ(written.find('#'), std::string::npos);
+}
+
+TEST_F(CliProcess, ReadOnlyTarget_RefusedEvenWithOverwrite) {
+  WriteFile(dir_ / "out.txt", "protected");
+  fs::permissions(dir_ / "out.txt", fs::perms::owner_read | fs::perms::group_read);
+  const ChildResult result = Run({"-f", "source.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: Permission denied\n");
+  EXPECT_EQ(ReadFile(dir_ / "out.txt"), "protected");
+}
+
+TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
+  WriteFile(dir_ / "out.txt", "old text");
+  // 10,000 sequences of up to 100 letters are far more than the 64 KiB the
+  // child may write.
+  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 5));
+  ChildSetup setup;
+  setup.file_size_limit = 64 * 1024;
+  const ChildResult result =
+      Run({"-f", "-u", "letters", "-l", "100", "-n", "10000", "big.txt", "out.txt"}, setup);
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: File too large\n");
+  EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old text");
+  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+}
+
+TEST_F(CliProcess, StandardOutputFull_Reported) {
+  ChildSetup setup;
+  setup.stdout_path = "/dev/full";
+  const ChildResult result = Run({"source.txt", "-"}, setup);
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, std::string(kFileFailed) + " standard output: No space left on device\n");
+}
+
+TEST_F(CliProcess, StandardOutputClosedPipe_ReportedWhenSigpipeIsIgnored) {
+  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 6));
+  ChildSetup setup;
+  setup.stdout_broken_pipe = true;
+  // Far more than a pipe holds, so the write fails whatever the timing.
+  const ChildResult result =
+      Run({"-u", "letters", "-l", "100", "-n", "100000", "big.txt", "-"}, setup);
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, std::string(kFileFailed) + " standard output: Broken pipe\n");
+}
+
+TEST_F(CliProcess, CountBeyondSixteenBits_AllDrawn) {
+  // Letters of length 1: every sequence is one byte, so the size is the count.
+  const ChildResult result =
+      Run({"-u", "letters", "-l", "1", "-n", "100000", "--no-fix-caps", "source.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(fs::file_size(dir_ / "out.txt"), 100000u);
+}
+
+TEST_F(CliProcess, CountZero_GivesAnEmptyFile) {
+  const ChildResult result = Run({"-n", "0", "source.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_TRUE(fs::exists(dir_ / "out.txt"));
+  EXPECT_EQ(fs::file_size(dir_ / "out.txt"), 0u);
+}
+
+TEST_F(CliProcess, SourceMayBeTheTarget_WithOverwrite) {
+  // The source is read whole before the target is replaced.
+  const ChildResult result = Run({"-f", "-n", "3", "--seed", "2", "source.txt", "source.txt"});
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  const std::string written = ReadFile(dir_ / "source.txt");
+  EXPECT_FALSE(written.empty());
+  EXPECT_NE(written, "hello world. this is it! yes? no way\nline two.");
+}
+
+}  // namespace
+}  // namespace vorpel::testing
