@@ -51,8 +51,7 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
     ReportError(reporter, ErrorDialog::FNE, options.source);
     refused = true;
   }
-  if (!to_output_fd &&
-      (options.target.empty() || (FileExists(options.target) && settings.OWrite == 0))) {
+  if (!to_output_fd && IsRefusedTarget(options.target, settings.OWrite)) {
     ReportError(reporter, ErrorDialog::CO, options.target);
     refused = true;
   }

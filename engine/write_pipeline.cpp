@@ -7,6 +7,10 @@
 
 namespace vorpel {
 
+bool IsRefusedTarget(const std::filesystem::path& target, std::int16_t owrite) {
+  return target.empty() || (FileExists(target) && owrite == 0);
+}
+
 bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter) {
   bool refused = false;
   if (!IsNumericText(request.number_text)) {
@@ -21,8 +25,7 @@ bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter
     ReportError(reporter, ErrorDialog::R);
     refused = true;
   }
-  const bool existing_kept = FileExists(request.target) && session.settings.OWrite == 0;
-  if (request.target.empty() || existing_kept) {
+  if (IsRefusedTarget(request.target, session.settings.OWrite)) {
     ReportError(reporter, ErrorDialog::CO, request.target.string());
     refused = true;
   }

@@ -28,6 +28,10 @@ struct WriteRequest {
   std::filesystem::path target;  // txtTo, as typed
 };
 
+// True when a Write may not go to target: an empty path, or an existing
+// file while owrite is 0.
+bool IsRefusedTarget(const std::filesystem::path& target, std::int16_t owrite);
+
 // Runs every check of a Write, in order, each failure reported with a beep
 // and its dialog: the number text (ErrorNFN when not numeric, ErrorNR when
 // it rounds outside -32768..32767), the pool (ErrorR when empty), the
