@@ -20,7 +20,7 @@ namespace fs = std::filesystem;
 class NullReporter final : public vorpel::Reporter {
  public:
   void Beep() override {}
-  void ShowError(vorpel::ErrorDialog, std::string_view) override { std::abort(); }
+  void ShowError(vorpel::ErrorKind, std::string_view) override { std::abort(); }
 };
 
 const fs::path& SourceFile() {

@@ -27,7 +27,7 @@ const fs::path& SourceFile() {
 class CountingReporter final : public vorpel::Reporter {
  public:
   void Beep() override { ++errors; }
-  void ShowError(vorpel::ErrorDialog, std::string_view) override {}
+  void ShowError(vorpel::ErrorKind, std::string_view) override {}
   int errors = 0;
 };
 

@@ -20,12 +20,12 @@ namespace {
 constexpr char kStandardOutput[] = "-";
 
 void ReportFileError(Reporter& reporter, const FileError& error) {
-  ReportError(reporter, ErrorDialog::IO, error.Describe());
+  ReportError(reporter, ErrorKind::IO, error.Describe());
 }
 
 }  // namespace
 
-void StreamReporter::ShowError(ErrorDialog dialog, std::string_view detail) {
+void StreamReporter::ShowError(ErrorKind dialog, std::string_view detail) {
   err_ << DialogMessage(dialog);
   if (!detail.empty()) err_ << ' ' << detail;
   err_ << '\n' << std::flush;
@@ -48,11 +48,11 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
   const bool to_output_fd = options.target == kStandardOutput;
   bool refused = false;
   if (!FileExists(options.source)) {
-    ReportError(reporter, ErrorDialog::FNE, options.source);
+    ReportError(reporter, ErrorKind::FNE, options.source);
     refused = true;
   }
   if (!to_output_fd && IsRefusedTarget(options.target, settings.OWrite)) {
-    ReportError(reporter, ErrorDialog::CO, options.target);
+    ReportError(reporter, ErrorKind::CO, options.target);
     refused = true;
   }
   if (refused) return kExitFailure;
@@ -73,7 +73,7 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
 
   if (ReadSource(session, options.source, reporter) != ReadOutcome::Read) return kExitFailure;
   if (session.pool.Empty()) {
-    ReportError(reporter, ErrorDialog::R, options.source);
+    ReportError(reporter, ErrorKind::R, options.source);
     return kExitFailure;
   }
 

@@ -14,7 +14,7 @@ class StreamReporter final : public Reporter {
  public:
   explicit StreamReporter(std::ostream& err) : err_(err) {}
   void Beep() override {}
-  void ShowError(ErrorDialog dialog, std::string_view detail) override;
+  void ShowError(ErrorKind dialog, std::string_view detail) override;
 
  private:
   std::ostream& err_;

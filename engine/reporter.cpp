@@ -2,35 +2,35 @@
 
 namespace vorpel {
 
-std::string_view DialogName(ErrorDialog dialog) {
-  switch (dialog) {
-    case ErrorDialog::FNE: return "ErrorFNE";
-    case ErrorDialog::NFN: return "ErrorNFN";
-    case ErrorDialog::CO: return "ErrorCO";
-    case ErrorDialog::OC: return "ErrorOC";
-    case ErrorDialog::R: return "ErrorR";
-    case ErrorDialog::NR: return "ErrorNR";
-    case ErrorDialog::IO: return "ErrorIO";
+std::string_view DialogName(ErrorKind error) {
+  switch (error) {
+    case ErrorKind::FNE: return "ErrorFNE";
+    case ErrorKind::NFN: return "ErrorNFN";
+    case ErrorKind::CO: return "ErrorCO";
+    case ErrorKind::OC: return "ErrorOC";
+    case ErrorKind::R: return "ErrorR";
+    case ErrorKind::NR: return "ErrorNR";
+    case ErrorKind::IO: return "ErrorIO";
   }
   return {};
 }
 
-std::string_view DialogMessage(ErrorDialog dialog) {
-  switch (dialog) {
-    case ErrorDialog::FNE: return "The file you are trying to read doesn't exist.";
-    case ErrorDialog::NFN: return "The number of words must be an integer.";
-    case ErrorDialog::CO: return "You are trying to write to an invalid source.";
-    case ErrorDialog::OC: return "At least one of the fields in the Options Dialog is not valid.";
-    case ErrorDialog::R: return "You must read a file before you can write to one.";
-    case ErrorDialog::NR: return "The number of sequences must lie between -32768 and 32767.";
-    case ErrorDialog::IO: return "The file could not be read or written.";
+std::string_view DialogMessage(ErrorKind error) {
+  switch (error) {
+    case ErrorKind::FNE: return "The file you are trying to read doesn't exist.";
+    case ErrorKind::NFN: return "The number of words must be an integer.";
+    case ErrorKind::CO: return "You are trying to write to an invalid source.";
+    case ErrorKind::OC: return "At least one of the fields in the Options Dialog is not valid.";
+    case ErrorKind::R: return "You must read a file before you can write to one.";
+    case ErrorKind::NR: return "The number of sequences must lie between -32768 and 32767.";
+    case ErrorKind::IO: return "The file could not be read or written.";
   }
   return {};
 }
 
-void ReportError(Reporter& reporter, ErrorDialog dialog, std::string_view detail) {
+void ReportError(Reporter& reporter, ErrorKind error, std::string_view detail) {
   reporter.Beep();
-  reporter.ShowError(dialog, detail);
+  reporter.ShowError(error, detail);
 }
 
 }  // namespace vorpel

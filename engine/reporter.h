@@ -4,9 +4,9 @@
 
 namespace vorpel {
 
-// The error dialogs the program can show. Each has one fixed message; the
-// window layer gives them their captions and layout.
-enum class ErrorDialog {
+// The errors the program reports, one error dialog each. Each has one fixed
+// message; the window layer gives the dialogs their captions and layout.
+enum class ErrorKind {
   FNE,  // source file missing
   NFN,  // number of sequences not numeric
   CO,   // invalid target
@@ -16,12 +16,12 @@ enum class ErrorDialog {
   IO,   // a file could not be read or written
 };
 
-// The dialog's object name: "ErrorFNE", "ErrorNFN", ...
-std::string_view DialogName(ErrorDialog dialog);
+// The error dialog's object name: "ErrorFNE", "ErrorNFN", ...
+std::string_view DialogName(ErrorKind error);
 
-// The dialog's fixed message, e.g. "The file you are trying to read doesn't
+// The error dialog's fixed message, e.g. "The file you are trying to read doesn't
 // exist." for ErrorFNE.
-std::string_view DialogMessage(ErrorDialog dialog);
+std::string_view DialogMessage(ErrorKind error);
 
 // How the engine tells the user about a refused or failed command: one beep,
 // then one error dialog. The window layer implements it with the system beep
@@ -33,10 +33,10 @@ class Reporter {
   // detail: what the fixed message is about (the path, the number text, or
   // for ErrorIO "path: system reason"). Dialogs with a fixed text may
   // ignore it.
-  virtual void ShowError(ErrorDialog dialog, std::string_view detail) = 0;
+  virtual void ShowError(ErrorKind error, std::string_view detail) = 0;
 };
 
 // Beep, then show the dialog: the one way the engine reports an error.
-void ReportError(Reporter& reporter, ErrorDialog dialog, std::string_view detail = {});
+void ReportError(Reporter& reporter, ErrorKind error, std::string_view detail = {});
 
 }  // namespace vorpel

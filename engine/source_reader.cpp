@@ -188,7 +188,7 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings) {
 
 ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter) {
   if (!FileExists(path)) {
-    ReportError(reporter, ErrorDialog::FNE, path.string());
+    ReportError(reporter, ErrorKind::FNE, path.string());
     return ReadOutcome::Missing;
   }
   // The old pool goes first, so a big source never sits in memory twice.
@@ -197,7 +197,7 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
   if (session.settings.SeqLength <= 0) return ReadOutcome::Read;
   ByteBuffer text;
   if (auto error = ReadWholeFile(path, text, 1)) {
-    ReportError(reporter, ErrorDialog::IO, error->Describe());
+    ReportError(reporter, ErrorKind::IO, error->Describe());
     return ReadOutcome::Failed;
   }
   try {
@@ -205,7 +205,7 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
   } catch (const std::bad_alloc&) {
     session.pool.Clear();
     const FileError error{path.string(), std::make_error_code(std::errc::not_enough_memory)};
-    ReportError(reporter, ErrorDialog::IO, error.Describe());
+    ReportError(reporter, ErrorKind::IO, error.Describe());
     return ReadOutcome::Failed;
   }
   return ReadOutcome::Read;

@@ -14,19 +14,19 @@ bool IsRefusedTarget(const std::filesystem::path& target, std::int16_t owrite) {
 bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter) {
   bool refused = false;
   if (!IsNumericText(request.number_text)) {
-    ReportError(reporter, ErrorDialog::NFN, request.number_text);
+    ReportError(reporter, ErrorKind::NFN, request.number_text);
     refused = true;
   } else if (!ToInt16(request.number_text)) {
     // Numeric, but the rounded count does not fit the 16-bit setting.
-    ReportError(reporter, ErrorDialog::NR, request.number_text);
+    ReportError(reporter, ErrorKind::NR, request.number_text);
     refused = true;
   }
   if (session.pool.Empty()) {
-    ReportError(reporter, ErrorDialog::R);
+    ReportError(reporter, ErrorKind::R);
     refused = true;
   }
   if (IsRefusedTarget(request.target, session.settings.OWrite)) {
-    ReportError(reporter, ErrorDialog::CO, request.target.string());
+    ReportError(reporter, ErrorKind::CO, request.target.string());
     refused = true;
   }
   return refused;
@@ -52,7 +52,7 @@ WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request, Repo
                             WriterOptions{options.seed, LinkPolicy::Follow});
   }
   if (status) {
-    ReportError(reporter, ErrorDialog::IO, status->Describe());
+    ReportError(reporter, ErrorKind::IO, status->Describe());
     return WriteOutcome::Failed;
   }
   return WriteOutcome::Written;

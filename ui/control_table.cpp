@@ -2,8 +2,8 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
-#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QRadioButton>
@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "look.h"
+#include "picture_box.h"
+#include "qt_text.h"
 
 namespace vorpel {
 namespace {
@@ -35,7 +37,7 @@ QWidget* MakeLine(const ControlSpec& spec, QWidget* client) {
 }
 
 QWidget* MakeControl(const ControlSpec& spec, QWidget* client) {
-  const QString caption = QString::fromUtf8(spec.caption);
+  const QString caption = ToQString(spec.caption);
   switch (spec.kind) {
     case ControlKind::TextBox: {
       auto* box = new QLineEdit(client);
@@ -74,12 +76,11 @@ void BuildControls(QWidget* client, std::span<const ControlSpec> specs) {
   QWidget* previous = nullptr;
   for (const ControlSpec* spec : in_tab_order) {
     QWidget* control = MakeControl(*spec, client);
-    control->setObjectName(QString::fromLatin1(spec->name));
+    control->setObjectName(ToQString(spec->name));
     if (spec->kind != ControlKind::Line && spec->kind != ControlKind::Picture &&
         spec->kind != ControlKind::TextBox) {
       // The caption as read aloud: no access-key marks, no runs of blanks.
-      control->setAccessibleName(
-          QString::fromUtf8(spec->caption).remove(QLatin1Char('&')).simplified());
+      control->setAccessibleName(ToQString(spec->caption).remove(QLatin1Char('&')).simplified());
     }
     if (spec->kind != ControlKind::Line) {
       control->setGeometry(TwipsRect(spec->left, spec->top, spec->width, spec->height));
@@ -92,27 +93,14 @@ void BuildControls(QWidget* client, std::span<const ControlSpec> specs) {
 
 void NameFieldsByLabels(QWidget* client, std::span<const FieldLabel> pairs) {
   for (const FieldLabel& pair : pairs) {
-    auto* field = client->findChild<QWidget*>(QString::fromLatin1(pair.field));
-    auto* label = client->findChild<QLabel*>(QString::fromLatin1(pair.label));
+    auto* field = client->findChild<QWidget*>(ToQString(pair.field));
+    auto* label = client->findChild<QLabel*>(ToQString(pair.label));
     if (field == nullptr || label == nullptr) continue;
     QString name = label->text().simplified();
     if (name.endsWith(QLatin1Char(':'))) name.chop(1);
     field->setAccessibleName(name);
     label->setBuddy(field);
   }
-}
-
-void PictureBox::mousePressEvent(QMouseEvent* event) {
-  pressed_ = event->button() == Qt::LeftButton;
-  event->accept();
-}
-
-void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
-  const bool click =
-      pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
-  pressed_ = false;
-  event->accept();
-  if (click) emit Clicked();
 }
 
 }  // namespace vorpel

@@ -1,6 +1,9 @@
 #pragma once
 
-#include <QLabel>
+// The windows' layout tables and the code that makes controls from them.
+// A private header of the window layer: only its .cpp files include it,
+// never a header that the program or the tests include.
+
 #include <span>
 
 class QWidget;
@@ -41,23 +44,5 @@ struct FieldLabel {
   const char* label;
 };
 void NameFieldsByLabels(QWidget* client, std::span<const FieldLabel> pairs);
-
-// A picture that reports a click on it.
-class PictureBox final : public QLabel {
-  Q_OBJECT
- public:
-  explicit PictureBox(QWidget* parent) : QLabel(parent) {}
-  Q_DISABLE_COPY_MOVE(PictureBox)
-
- signals:
-  void Clicked();
-
- protected:
-  void mousePressEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-
- private:
-  bool pressed_ = false;
-};
 
 }  // namespace vorpel

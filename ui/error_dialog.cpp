@@ -5,12 +5,13 @@
 #include <array>
 
 #include "control_table.h"
+#include "qt_text.h"
 
 namespace vorpel {
 namespace {
 
 struct ErrorLayout {
-  ErrorDialog dialog;
+  ErrorKind error;
   const char* caption;
   int client_width, client_height;
   const char* label_name;
@@ -22,41 +23,37 @@ struct ErrorLayout {
 // Twips. The last two dialogs follow the pattern of ErrorFNE; the file error
 // dialog is wider and taller, for a path and the system's reason.
 constexpr std::array kLayouts{
-    ErrorLayout{ErrorDialog::FNE, "ErrorFNE", 3255, 1155, "lblText", 120, 120, 3015, 495, "btnOK",
+    ErrorLayout{ErrorKind::FNE, "ErrorFNE", 3255, 1155, "lblText", 120, 120, 3015, 495, "btnOK",
                 1080, 720, 1215, 375},
-    ErrorLayout{ErrorDialog::NFN, "ErrorNFN", 3255, 945, "lblText", 120, 120, 3015, 255, "btnOK",
+    ErrorLayout{ErrorKind::NFN, "ErrorNFN", 3255, 945, "lblText", 120, 120, 3015, 255, "btnOK",
                 1080, 480, 1215, 375},
-    ErrorLayout{ErrorDialog::CO, "Error C. O.", 2250, 1425, "lblErrorMessage", 240, 240, 1695, 495,
+    ErrorLayout{ErrorKind::CO, "Error C. O.", 2250, 1425, "lblErrorMessage", 240, 240, 1695, 495,
                 "lblOK", 360, 840, 1335, 375},
-    ErrorLayout{ErrorDialog::OC, "Error 0. C.", 3165, 1470, "lblErrorMessage", 120, 240, 2895, 495,
+    ErrorLayout{ErrorKind::OC, "Error 0. C.", 3165, 1470, "lblErrorMessage", 120, 240, 2895, 495,
                 "lblOK", 840, 960, 1335, 375},
-    ErrorLayout{ErrorDialog::R, "Error R", 3165, 1320, "lblErrorMessage", 120, 240, 2895, 375,
+    ErrorLayout{ErrorKind::R, "Error R", 3165, 1320, "lblErrorMessage", 120, 240, 2895, 375,
                 "lblOK", 840, 840, 1335, 375},
-    ErrorLayout{ErrorDialog::NR, "Error N. R.", 3255, 1155, "lblText", 120, 120, 3015, 495, "btnOK",
+    ErrorLayout{ErrorKind::NR, "Error N. R.", 3255, 1155, "lblText", 120, 120, 3015, 495, "btnOK",
                 1080, 720, 1215, 375},
-    ErrorLayout{ErrorDialog::IO, "Error I. O.", 6255, 1455, "lblText", 120, 120, 6015, 795, "btnOK",
+    ErrorLayout{ErrorKind::IO, "Error I. O.", 6255, 1455, "lblText", 120, 120, 6015, 795, "btnOK",
                 2520, 960, 1215, 375},
 };
 
-QString FromUtf8(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-const ErrorLayout& LayoutOf(ErrorDialog dialog) {
+const ErrorLayout& LayoutOf(ErrorKind error) {
   for (const ErrorLayout& layout : kLayouts) {
-    if (layout.dialog == dialog) return layout;
+    if (layout.error == error) return layout;
   }
   return kLayouts.front();
 }
 
 }  // namespace
 
-ErrorWindow::ErrorWindow(ErrorDialog dialog)
-    : FormDialog(FromUtf8(DialogName(dialog)), QString::fromUtf8(LayoutOf(dialog).caption),
-                 LayoutOf(dialog).client_width, LayoutOf(dialog).client_height,
+ErrorDialog::ErrorDialog(ErrorKind error)
+    : FormDialog(ToQString(DialogName(error)), ToQString(LayoutOf(error).caption),
+                 LayoutOf(error).client_width, LayoutOf(error).client_height,
                  {FrameStyle::FixedSingle}) {
-  const ErrorLayout& layout = LayoutOf(dialog);
-  const std::string message(DialogMessage(dialog));
+  const ErrorLayout& layout = LayoutOf(error);
+  const std::string message(DialogMessage(error));
   const std::array<ControlSpec, 2> controls{
       ControlSpec{layout.label_name, ControlKind::Label, message.c_str(), layout.label_left,
                   layout.label_top, layout.label_width, layout.label_height, 0},
@@ -65,12 +62,12 @@ ErrorWindow::ErrorWindow(ErrorDialog dialog)
   };
   BuildControls(this, controls);
 
-  message_ = findChild<QLabel*>(QString::fromLatin1(layout.label_name));
-  auto* ok = findChild<QPushButton*>(QString::fromLatin1(layout.button_name));
+  message_ = findChild<QLabel*>(ToQString(layout.label_name));
+  auto* ok = findChild<QPushButton*>(ToQString(layout.button_name));
   SetDefaultButton(ok);
   connect(ok, &QPushButton::clicked, this, &QWidget::hide);
 }
 
-void ErrorWindow::SetMessage(const QString& message) { message_->setText(message); }
+void ErrorDialog::SetMessage(const QString& message) { message_->setText(message); }
 
 }  // namespace vorpel

@@ -9,11 +9,11 @@ namespace vorpel {
 
 // One of the error dialogs: a fixed message and an OK button that hides
 // the dialog. Enter presses OK; Escape does nothing.
-class ErrorWindow final : public FormDialog {
+class ErrorDialog final : public FormDialog {
   Q_OBJECT
  public:
-  explicit ErrorWindow(ErrorDialog dialog);
-  Q_DISABLE_COPY_MOVE(ErrorWindow)
+  explicit ErrorDialog(ErrorKind error);
+  Q_DISABLE_COPY_MOVE(ErrorDialog)
 
   // Replaces the message (the file error dialog names the file each time).
   void SetMessage(const QString& message);

@@ -2,10 +2,25 @@
 
 #include <QPushButton>
 #include <array>
+#include <span>
 
+#include "control_table.h"
+#include "dialog_names.h"
+#include "picture_box.h"
 #include "pictures.h"
+#include "qt_text.h"
 
 namespace vorpel {
+
+struct InfoDialogSpec {
+  QLatin1String name;
+  const char* caption;
+  int client_width, client_height;  // twips
+  bool maximize_button;
+  const char* button_name;  // the one button, which hides the dialog
+  std::span<const ControlSpec> controls;
+};
+
 namespace {
 
 using enum ControlKind;
@@ -60,14 +75,16 @@ constexpr std::array<ControlSpec, 7> kAboutVorpelControls{{
      1200, 1080, 3135, 615, 6},
 }};
 
-constexpr InfoDialogSpec kDone{"Done", "Done", 1740, 585, true, "btnDone", kDoneControls};
-constexpr InfoDialogSpec kLicense{"License", "License", 4695, 1215, false, "Ok", kLicenseControls};
-constexpr InfoDialogSpec kAboutAuthor{"AboutAuthor", "About Author",      4695, 1155, false,
-                                      "Ok",          kAboutAuthorControls};
-constexpr InfoDialogSpec kAboutCorvane{"AboutCorvane", "About Corvane Software", 6300, 2235, false,
-                                       "Ok",           kAboutCorvaneControls};
-constexpr InfoDialogSpec kAboutVorpel{"AboutVorpel", "About Vorpel",      5820, 1860, true,
-                                      "Ok",          kAboutVorpelControls};
+constexpr InfoDialogSpec kDone{kDoneDialogName, "Done", 1740, 585, true, "btnDone", kDoneControls};
+constexpr InfoDialogSpec kLicense{kLicenseDialogName, "License", 4695, 1215, false, "Ok",
+                                  kLicenseControls};
+constexpr InfoDialogSpec kAboutAuthor{
+    kAboutAuthorDialogName, "About Author", 4695, 1155, false, "Ok", kAboutAuthorControls};
+constexpr InfoDialogSpec kAboutCorvane{
+    kAboutCorvaneDialogName, "About Corvane Software", 6300, 2235, false, "Ok",
+    kAboutCorvaneControls};
+constexpr InfoDialogSpec kAboutVorpel{
+    kAboutVorpelDialogName, "About Vorpel", 5820, 1860, true, "Ok", kAboutVorpelControls};
 
 const InfoDialogSpec& SpecOf(InfoDialogKind kind) {
   switch (kind) {
@@ -82,10 +99,9 @@ const InfoDialogSpec& SpecOf(InfoDialogKind kind) {
 
 }  // namespace
 
-QString InfoDialogName(InfoDialogKind kind) { return QString::fromLatin1(SpecOf(kind).name); }
+QString InfoDialogName(InfoDialogKind kind) { return SpecOf(kind).name; }
 
 FormDialog* CreateInfoDialog(InfoDialogKind kind) {
-  RegisterPictures();
   switch (kind) {
     case InfoDialogKind::AboutVorpel: return new AboutVorpelDialog();
     case InfoDialogKind::AboutCorvane: {
@@ -99,8 +115,8 @@ FormDialog* CreateInfoDialog(InfoDialogKind kind) {
 }
 
 InfoDialog::InfoDialog(const InfoDialogSpec& spec)
-    : FormDialog(QString::fromLatin1(spec.name), QString::fromUtf8(spec.caption), spec.client_width,
-                 spec.client_height, {FrameStyle::Sizable, spec.maximize_button}) {
+    : FormDialog(spec.name, ToQString(spec.caption), spec.client_width, spec.client_height,
+                 {FrameStyle::Sizable, spec.maximize_button}) {
   BuildControls(this, spec.controls);
   // The maker picture is hidden at design; the Load steps of the About
   // dialogs show the picture each starts with.
@@ -110,7 +126,7 @@ InfoDialog::InfoDialog(const InfoDialogSpec& spec)
                                    ? QStringLiteral("Vorpel picture")
                                    : QStringLiteral("Corvane Software picture"));
   }
-  auto* button = findChild<QPushButton*>(QString::fromLatin1(spec.button_name));
+  auto* button = findChild<QPushButton*>(ToQString(spec.button_name));
   SetDefaultButton(button);
   connect(button, &QPushButton::clicked, this, &QWidget::hide);
 }

@@ -1,12 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 
-#include "control_table.h"
 #include "form_dialog.h"
 
 namespace vorpel {
+
+class PictureBox;
 
 // The information dialogs: fixed text, one button that hides the dialog.
 enum class InfoDialogKind { AboutAuthor, AboutCorvane, AboutVorpel, License, Done };
@@ -17,14 +17,8 @@ QString InfoDialogName(InfoDialogKind kind);
 // Makes the dialog, hidden, with its Load step run.
 FormDialog* CreateInfoDialog(InfoDialogKind kind);
 
-struct InfoDialogSpec {
-  const char* name;
-  const char* caption;
-  int client_width, client_height;  // twips
-  bool maximize_button;
-  const char* button_name;  // the one button, which hides the dialog
-  std::span<const ControlSpec> controls;
-};
+// A dialog's caption, frame and controls; the tables are in info_dialogs.cpp.
+struct InfoDialogSpec;
 
 // Done, License, AboutAuthor and AboutCorvane: a table of controls and a
 // button that hides them.

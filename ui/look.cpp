@@ -6,6 +6,7 @@
 #include <QStyleFactory>
 
 #include "pictures.h"
+#include "qt_text.h"
 
 namespace vorpel {
 
@@ -24,8 +25,7 @@ void ApplyLook(QApplication& app) {
     QApplication::setStyle(fusion);
   }
   QApplication::setFont(WindowFont());
-  RegisterPictures();
-  app.setWindowIcon(QIcon(QString::fromLatin1(kWindowIconPath)));
+  app.setWindowIcon(QIcon(ToQString(kWindowIconPath)));
 }
 
 }  // namespace vorpel

@@ -3,18 +3,19 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <array>
 
 #include "control_table.h"
+#include "dialog_names.h"
 #include "error_dialog.h"
 #include "info_dialogs.h"
 #include "look.h"
 #include "options_dialog.h"
 #include "pictures.h"
+#include "qt_text.h"
 #include "source_reader.h"
 
 namespace vorpel {
@@ -37,15 +38,6 @@ constexpr std::array<ControlSpec, 9> kControls{{
     {"lblNoSeq", Label, "Sequences", 2160, 2160, 855, 255, 8},
 }};
 
-// A path exactly as typed, in the file system's encoding.
-std::filesystem::path PathFromText(const QString& text) {
-#ifdef _WIN32
-  return std::filesystem::path(text.toStdWString());
-#else
-  return std::filesystem::path(QFile::encodeName(text).toStdString());
-#endif
-}
-
 // The wait cursor while a command blocks the window.
 class WaitCursor {
  public:
@@ -55,15 +47,15 @@ class WaitCursor {
 };
 
 QAction* AddItem(QMenu* menu, const char* name, const char* caption) {
-  QAction* item = menu->addAction(QString::fromLatin1(caption));
-  item->setObjectName(QString::fromLatin1(name));
+  QAction* item = menu->addAction(ToQString(caption));
+  item->setObjectName(ToQString(name));
   return item;
 }
 
 template <typename Parent>
 QMenu* AddMenu(Parent* parent, const char* name, const char* caption) {
-  QMenu* menu = parent->addMenu(QString::fromLatin1(caption));
-  menu->setObjectName(QString::fromLatin1(name));
+  QMenu* menu = parent->addMenu(ToQString(caption));
+  menu->setObjectName(ToQString(name));
   return menu;
 }
 
@@ -79,8 +71,7 @@ MainWindow::MainWindow(Session& session, WindowHooks hooks)
     : session_(session), hooks_(WithDefaults(std::move(hooks))), reporter_(dialogs_, hooks_.beep) {
   setObjectName(QStringLiteral("Main"));
   setWindowTitle(QStringLiteral("Main"));
-  RegisterPictures();
-  setWindowIcon(QIcon(QString::fromLatin1(kWindowIconPath)));
+  setWindowIcon(QIcon(ToQString(kWindowIconPath)));
 
   auto* client = new QWidget(this);
   setCentralWidget(client);
@@ -136,14 +127,11 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::LoadForms() {
-  dialogs_.Add(QStringLiteral("Options"),
+  dialogs_.Add(kOptionsDialogName,
                [this] { return new OptionsDialog(session_.settings, reporter_); });
-  for (const ErrorDialog error :
-       {ErrorDialog::FNE, ErrorDialog::OC, ErrorDialog::NFN, ErrorDialog::CO, ErrorDialog::R,
-        ErrorDialog::NR, ErrorDialog::IO}) {
-    const std::string_view name = DialogName(error);
-    dialogs_.Add(QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())),
-                 [error] { return new ErrorWindow(error); });
+  for (const ErrorKind error : {ErrorKind::FNE, ErrorKind::OC, ErrorKind::NFN, ErrorKind::CO,
+                                ErrorKind::R, ErrorKind::NR, ErrorKind::IO}) {
+    dialogs_.Add(ToQString(DialogName(error)), [error] { return new ErrorDialog(error); });
   }
   for (const InfoDialogKind kind :
        {InfoDialogKind::AboutAuthor, InfoDialogKind::AboutCorvane, InfoDialogKind::AboutVorpel,
@@ -169,14 +157,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::OnReadClicked() {
   const WaitCursor wait;
-  ReadSource(session_, PathFromText(txt_from_->text()), reporter_);
+  ReadSource(session_, PathFromField(txt_from_->text()), reporter_);
 }
 
 void MainWindow::OnWriteClicked() {
-  const QByteArray number_text = txt_no_seq_->text().toUtf8();
-  const WriteRequest request{
-      std::string_view(number_text.constData(), static_cast<std::size_t>(number_text.size())),
-      PathFromText(txt_to_->text())};
+  const std::string number_text = NumberText(txt_no_seq_->text());
+  const WriteRequest request{number_text, PathFromField(txt_to_->text())};
   WriteCommandOptions options;
   options.temp_path = hooks_.temp_path;
   WriteOutcome outcome = WriteOutcome::Refused;
@@ -198,10 +184,10 @@ void MainWindow::OnOWriteClicked() {
 }
 
 void MainWindow::OnOptionsClicked() {
-  if (auto* options = qobject_cast<OptionsDialog*>(dialogs_.Load(QStringLiteral("Options")))) {
+  if (auto* options = qobject_cast<OptionsDialog*>(dialogs_.Load(kOptionsDialogName))) {
     options->Fill();
   }
-  dialogs_.Show(QStringLiteral("Options"));
+  dialogs_.Show(kOptionsDialogName);
 }
 
 }  // namespace vorpel

@@ -7,8 +7,10 @@
 #include <array>
 
 #include "control_table.h"
+#include "dialog_names.h"
 #include "numeric_text.h"
 #include "option_rules.h"
+#include "qt_text.h"
 
 namespace vorpel {
 namespace {
@@ -32,13 +34,10 @@ constexpr std::array<ControlSpec, 13> kControls{{
     {"Line3", Line, "", 0, 1800, 4200, 1800, -1},
 }};
 
-std::string Utf8(const QString& text) { return text.toUtf8().toStdString(); }
-
 }  // namespace
 
 OptionsDialog::OptionsDialog(GenerationSettings& settings, Reporter& reporter)
-    : FormDialog(QStringLiteral("Options"), QStringLiteral("Options"), 4170, 2415,
-                 {FrameStyle::Sizable}),
+    : FormDialog(kOptionsDialogName, QStringLiteral("Options"), 4170, 2415, {FrameStyle::Sizable}),
       settings_(settings),
       reporter_(reporter) {
   BuildControls(this, kControls);
@@ -88,30 +87,30 @@ void OptionsDialog::Fill() {
   }
 
   txt_seq_length_->setText(QString::number(settings_.SeqLength));
-  txt_word_sep_->setText(QString::fromStdString(settings_.WordSep));
+  txt_word_sep_->setText(ToQString(settings_.WordSep));
 }
 
 bool OptionsDialog::ValidateOptions() const {
   bool valid = true;
-  if (!IsValidSeqLength(Utf8(txt_seq_length_->text()))) valid = false;
+  if (!IsValidSeqLength(NumberText(txt_seq_length_->text()))) valid = false;
   if (!IsValidUnitMode(rbt_letters_->isChecked(), rbt_words_->isChecked(), settings_.UnitMode)) {
     valid = false;
   }
-  if (!IsValidWordSep(Utf8(txt_word_sep_->text()))) valid = false;
+  if (!IsValidWordSep(SeparatorBytes(txt_word_sep_->text()))) valid = false;
   return valid;
 }
 
 void OptionsDialog::OnOkClicked() {
   if (!ValidateOptions()) {
-    ReportError(reporter_, ErrorDialog::OC);
+    ReportError(reporter_, ErrorKind::OC);
     return;
   }
   settings_.MultSeq = cbx_mult_seq_->isChecked() ? 1 : 0;
   settings_.FixCap = cbx_fix_cap_->isChecked() ? 1 : 0;
   settings_.UnitMode = rbt_letters_->isChecked() ? kLettersMode : kWordsMode;
   // The check above guarantees a number in 0..100.
-  settings_.SeqLength = ToInt16(Utf8(txt_seq_length_->text())).value_or(settings_.SeqLength);
-  settings_.WordSep = Utf8(txt_word_sep_->text());
+  settings_.SeqLength = ToInt16(NumberText(txt_seq_length_->text())).value_or(settings_.SeqLength);
+  settings_.WordSep = SeparatorBytes(txt_word_sep_->text());
   hide();
 }
 

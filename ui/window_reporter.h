@@ -18,7 +18,7 @@ class WindowReporter final : public Reporter {
   Q_DISABLE_COPY_MOVE(WindowReporter)
 
   void Beep() override;
-  void ShowError(ErrorDialog dialog, std::string_view detail) override;
+  void ShowError(ErrorKind error, std::string_view detail) override;
 
  private:
   DialogRegistry& dialogs_;

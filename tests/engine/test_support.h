@@ -101,7 +101,7 @@ inline fs::perms PermissionsOf(const fs::path& path) {
 class RecordingReporter final : public Reporter {
  public:
   void Beep() override { events.emplace_back("beep"); }
-  void ShowError(ErrorDialog dialog, std::string_view detail) override {
+  void ShowError(ErrorKind dialog, std::string_view detail) override {
     events.emplace_back(DialogName(dialog));
     details.emplace_back(detail);
   }

@@ -6,7 +6,7 @@
 
 #include <QLabel>
 
-#include "control_table.h"
+#include "picture_box.h"
 #include "window_test_support.h"
 
 namespace vorpel::test {

@@ -42,7 +42,7 @@ class LayoutTest : public WindowTest {
  protected:
   // Every window shown, the file error dialog with a typical message.
   void ShowEverything() {
-    auto* io = qobject_cast<ErrorWindow*>(main_->Dialogs().Load("ErrorIO"));
+    auto* io = qobject_cast<ErrorDialog*>(main_->Dialogs().Load("ErrorIO"));
     ASSERT_NE(io, nullptr);
     io->SetMessage(
         "The file could not be read or written.\n"

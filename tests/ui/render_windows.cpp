@@ -11,10 +11,10 @@
 #include <QTemporaryDir>
 #include <cstdio>
 
-#include "control_table.h"
 #include "error_dialog.h"
 #include "look.h"
 #include "main_window.h"
+#include "picture_box.h"
 #include "session.h"
 
 namespace {
@@ -55,7 +55,7 @@ int main(int argc, char* argv[]) {
   main_window.findChild<QLineEdit*>(QStringLiteral("txtTo"))->setText(QStringLiteral("cut-up.txt"));
 
   vorpel::DialogRegistry& dialogs = main_window.Dialogs();
-  if (auto* io = qobject_cast<vorpel::ErrorWindow*>(dialogs.Load(QStringLiteral("ErrorIO")))) {
+  if (auto* io = qobject_cast<vorpel::ErrorDialog*>(dialogs.Load(QStringLiteral("ErrorIO")))) {
     io->SetMessage(QStringLiteral(
         "The file could not be read or written.\n/home/someone/cut-up.txt: Permission denied"));
   }

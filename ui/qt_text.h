@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace vorpel {
+
+// The one place where the windows turn Qt's text into the engine's bytes and
+// paths and back. Nothing else in the window layer converts.
+//
+// The rule today:
+// - What the user types into a field reaches the engine as the field's text
+//   in UTF-8, whatever the encoding of the source that was read: the word
+//   separator (SeparatorBytes), the sequence length and the number of
+//   sequences (NumberText). A separator typed as "é" is the two bytes
+//   C3 A9; only a separator in plain ASCII is one byte in every source.
+// - A path typed into a field is handed to the file system in its own
+//   encoding (QFile::encodeName; on Linux, UTF-8) and is not trimmed.
+// - The engine's own texts (dialog names, messages, the separator shown back
+//   in its field) are read as UTF-8, and a path inside an engine message is
+//   read in the file system's encoding.
+// When typed separators are to follow the source's encoding, SeparatorBytes
+// is the one function to change.
+
+// The engine's UTF-8 bytes, or the program's own texts, as a QString.
+QString ToQString(std::string_view utf8);
+
+// A QString as the engine's bytes, UTF-8.
+std::string ToBytes(const QString& text);
+
+// The word separator as typed, as the bytes the engine stores in WordSep
+// and checks with IsValidWordSep.
+std::string SeparatorBytes(const QString& field_text);
+
+// A number as typed (the sequence length, the number of sequences), as the
+// text the engine checks and converts (IsNumericText, ToInt16, ...).
+std::string NumberText(const QString& field_text);
+
+// A path exactly as typed into a field, in the file system's encoding.
+std::filesystem::path PathFromField(const QString& field_text);
+
+// Bytes in the file system's encoding (a path, or a message naming one) as
+// a QString.
+QString FromFileSystemBytes(std::string_view bytes);
+
+}  // namespace vorpel
