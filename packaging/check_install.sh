@@ -33,7 +33,7 @@ with_ui=$2
 with_cli=$3
 app_id=org.example.Vorpel
 
-for tool in desktop-file-validate appstreamcli appstream-util man; do
+for tool in desktop-file-validate appstreamcli appstream-util man help2man; do
   if ! command -v "$tool" >/dev/null; then
     echo "SKIP: $tool is not installed (scripts/install-deps.sh installs it)"
     exit 77
