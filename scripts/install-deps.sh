@@ -7,7 +7,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev
-          libcli11-dev fonts-dejavu-core fonts-dejavu-extra clang-format desktop-file-utils appstream dpkg-dev file
+          libcli11-dev libutf8proc-dev pkg-config unicode-data fonts-dejavu-core fonts-dejavu-extra clang-format desktop-file-utils appstream dpkg-dev file
           xvfb xdotool x11-utils)
 for group in "$@"; do
   case "$group" in

@@ -5,7 +5,11 @@
 // strings built by appending, exactly in the order of the documented
 // steps. The engine's fast versions are compared against these.
 
+#include <utf8proc.h>
+
 #include <cstdint>
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -114,6 +118,74 @@ inline std::string ReferenceFix(std::string_view intermediate, const std::string
     output += to_write;
   }
   return output;
+}
+
+// ---------------------------------------------------------------- UTF-8
+
+// The offset of the first byte of the first ill-formed sequence, decoding
+// each sequence to its value and checking the value's range; nullopt for
+// valid UTF-8.
+inline std::optional<std::size_t> ReferenceFirstInvalidUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length = 0;
+    std::uint32_t value = 0;
+    std::uint32_t smallest = 0;
+    if ((lead >> 5) == 0x6) {
+      length = 2, value = lead & 0x1Fu, smallest = 0x80;
+    } else if ((lead >> 4) == 0xE) {
+      length = 3, value = lead & 0x0Fu, smallest = 0x800;
+    } else if ((lead >> 3) == 0x1E) {
+      length = 4, value = lead & 0x07u, smallest = 0x10000;
+    } else {
+      return i;
+    }
+    if (i + length > text.size()) return i;
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return i;
+      value = (value << 6) | (next & 0x3Fu);
+    }
+    if (value < smallest || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return i;
+    i += length;
+  }
+  return std::nullopt;
+}
+
+// The characters of valid UTF-8 text: the library's own segmentation of
+// the whole string (utf8proc_map marks each cluster start with 0xFF),
+// then CR LF cut in two.
+inline std::vector<std::string> ReferenceCharacters(std::string_view text) {
+  std::vector<std::string> characters;
+  if (text.empty()) return characters;
+  utf8proc_uint8_t* marked = nullptr;
+  const utf8proc_ssize_t length =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(text.data()),
+                   static_cast<utf8proc_ssize_t>(text.size()), &marked, UTF8PROC_CHARBOUND);
+  if (length < 0) return characters;
+  for (utf8proc_ssize_t i = 0; i < length; ++i) {
+    if (marked[i] == 0xFF) {
+      characters.emplace_back();
+    } else {
+      characters.back().push_back(static_cast<char>(marked[i]));
+    }
+  }
+  std::free(marked);
+  std::vector<std::string> split;
+  for (auto& character : characters) {
+    if (character == "\r\n") {
+      split.emplace_back("\r");
+      split.emplace_back("\n");
+    } else {
+      split.push_back(std::move(character));
+    }
+  }
+  return split;
 }
 
 }  // namespace vorpel::test
