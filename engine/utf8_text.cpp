@@ -302,6 +302,7 @@ std::string EncodeUtf8(char32_t cp) {
 std::atomic<std::uint8_t> GraphemeBreaks::class_cache_[0x110000];
 std::atomic<std::uint8_t> GraphemeBreaks::transitions_[kClasses][kClasses];
 std::atomic<char32_t> GraphemeBreaks::example_[kClasses];
+std::atomic<std::uint8_t> GraphemeBreaks::joins_ascii_[kClasses];
 
 GraphemeBreaks::State GraphemeBreaks::StartState() {
   // After a control character every character starts anew (and the state
@@ -315,6 +316,17 @@ std::uint8_t GraphemeBreaks::LearnClass(char32_t cp) {
   example_[cls].store(cp, std::memory_order_relaxed);
   class_cache_[cp].store(static_cast<std::uint8_t>(kKnownBit | cls), std::memory_order_relaxed);
   return cls;
+}
+
+bool GraphemeBreaks::LearnJoinsAscii(State state) {
+  bool joins = false;
+  for (const char32_t c : {U'a', U'\r', U'\n', U'\0'}) {
+    State after = state;
+    if (!BreakBefore(after, c)) joins = true;
+  }
+  joins_ascii_[state].store(static_cast<std::uint8_t>(kKnownBit | (joins ? 1 : 0)),
+                            std::memory_order_relaxed);
+  return joins;
 }
 
 std::uint8_t GraphemeBreaks::LearnTransition(State state, std::uint8_t next_class) {
@@ -401,10 +413,31 @@ inline std::size_t PopCount(std::uint64_t x) {
 #endif
 }
 
-// The position of the n-th set bit of word (n from 0; n < its popcount).
+// The position of the n-th set bit of word (n from 0; n < its popcount):
+// a byte at a time, then a bit at a time.
 inline unsigned SelectInWord(std::uint64_t word, std::size_t n) {
-  for (; n > 0; --n) word &= word - 1;
-  return static_cast<unsigned>(std::countr_zero(word));
+  unsigned shift = 0;
+  for (;; shift += 8) {
+    const std::size_t count = PopCount((word >> shift) & 0xFF);
+    if (n < count) break;
+    n -= count;
+  }
+  std::uint64_t byte = (word >> shift) & 0xFF;
+  for (; n > 0; --n) byte &= byte - 1;
+  return shift + static_cast<unsigned>(std::countr_zero(byte));
+}
+
+// The code point at p and its length, without branches on the length;
+// reads four bytes, so p + 4 must lie within the buffer.
+inline char32_t DecodeWide(const unsigned char* p, std::size_t& length) {
+  std::uint32_t word;
+  std::memcpy(&word, p, 4);
+  const std::uint32_t lead = word & 0xFF;
+  const auto ones = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(lead)));
+  length = ones;
+  const std::uint32_t full = ((lead & (0x7Fu >> ones)) << 18) | (((word >> 8) & 0x3F) << 12) |
+                             (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F);
+  return full >> (6 * (4 - ones));
 }
 
 }  // namespace
@@ -414,9 +447,8 @@ LetterIndex LetterIndex::Build(std::string_view text) {
   const std::size_t size = text.size();
   index.size_ = size;
   const std::size_t word_count = size / 64 + 1;
-  index.blocks_ = (word_count + kWordsPerBlock - 1) / kWordsPerBlock;
-  index.words_.reset(new std::uint64_t[index.blocks_ * kWordsPerBlock]);
-  index.block_ranks_.reset(new std::uint64_t[index.blocks_ + 1]);
+  index.line_count_ = (word_count + kWordsPerLine - 1) / kWordsPerLine;
+  index.lines_.Reserve((index.line_count_ + 1) * 64);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
   GraphemeBreaks::State state = GraphemeBreaks::StartState();
@@ -424,76 +456,106 @@ LetterIndex LetterIndex::Build(std::string_view text) {
   // the text it counts as not, so the first character goes to the library.
   std::uint64_t ascii_before = 0;
   std::size_t letters = 0;
-  std::uint64_t* words = index.words_.get();
-  unsigned char tail[64];
+  // An ASCII byte after a code point that joins it (after a prepended
+  // mark): its bit is cleared when its block is done.
+  std::size_t no_start_at = SIZE_MAX;
+  unsigned char tail[64 + 4];
 
-  for (std::size_t w = 0; w < index.blocks_ * kWordsPerBlock; ++w) {
-    if (w % kWordsPerBlock == 0) index.block_ranks_[w / kWordsPerBlock] = letters;
-    const std::size_t base = w * 64;
-    if (base >= size) {
-      words[w] = 0;
-      continue;
+  for (std::size_t line = 0; line < index.line_count_; ++line) {
+    std::uint64_t* words = index.Line(line);
+    words[kWordsPerLine] = letters;
+    for (std::size_t k = 0; k < kWordsPerLine; ++k) {
+      const std::size_t base = (line * kWordsPerLine + k) * 64;
+      if (base >= size) {
+        words[k] = 0;
+        continue;
+      }
+      const unsigned char* block = bytes + base;
+      const std::size_t in_block = std::min<std::size_t>(64, size - base);
+      // Within the last 68 bytes the wide decoding would read past the
+      // text: those bytes are copied, padded with ASCII that is masked off.
+      const bool near_end = size - base < 68;
+      if (near_end) {
+        std::memset(tail, 'x', sizeof tail);
+        std::memcpy(tail, block, size - base);
+        block = tail;
+      }
+      const BlockMasks masks = Masks64(block);
+      const std::uint64_t ascii = ~masks.high;
+      const std::uint64_t ascii_prev = (ascii << 1) | ascii_before;
+      // Every ASCII byte starts a character, unless the code point before
+      // it joins it (a prepended mark), which the loop below catches.
+      std::uint64_t starts = ascii;
+      // The library decides before every code point that is not ASCII.
+      std::uint64_t doubtful = masks.high & ~masks.continuation;
+      while (doubtful != 0) {
+        const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
+        doubtful &= doubtful - 1;
+        if ((ascii_prev >> bit) & 1u)
+          state = GraphemeBreaks::StateAfterAscii(bytes[base + bit - 1]);
+        std::size_t length = 0;
+        const char32_t cp = DecodeWide(block + bit, length);
+        if (GraphemeBreaks::BreakBefore(state, cp)) starts |= std::uint64_t{1} << bit;
+        const std::size_t next = base + bit + length;
+        if (GraphemeBreaks::MayJoinAscii(state) && next < size && bytes[next] < 0x80) {
+          GraphemeBreaks::State after = state;
+          if (!GraphemeBreaks::BreakBefore(after, bytes[next])) {
+            if (next < base + 64) {
+              starts &= ~(std::uint64_t{1} << (next - base));
+            } else {
+              no_start_at = next;
+            }
+          }
+        }
+      }
+      if (no_start_at >= base && no_start_at < base + 64) {
+        starts &= ~(std::uint64_t{1} << (no_start_at - base));
+      }
+      if (in_block < 64) starts &= (std::uint64_t{1} << in_block) - 1;
+      words[k] = starts;
+      letters += PopCount(starts);
+      ascii_before = ascii >> 63;
     }
-    const unsigned char* block = bytes + base;
-    const std::size_t in_block = std::min<std::size_t>(64, size - base);
-    if (in_block < 64) {
-      // The last bytes, padded with ASCII that is masked off below.
-      std::memset(tail, 'x', sizeof tail);
-      std::memcpy(tail, block, in_block);
-      block = tail;
-    }
-    const BlockMasks masks = Masks64(block);
-    const std::uint64_t ascii = ~masks.high;
-    const std::uint64_t ascii_prev = (ascii << 1) | ascii_before;
-    // Between two ASCII characters there is always a boundary (CR LF
-    // included, by our rule).
-    std::uint64_t starts = ascii & ascii_prev;
-    // The library decides before every other code point: non-ASCII ones
-    // and ASCII ones that follow a non-ASCII one.
-    std::uint64_t doubtful = ~masks.continuation & ~starts;
-    while (doubtful != 0) {
-      const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
-      doubtful &= doubtful - 1;
-      const std::size_t at = base + bit;
-      if (at >= size) break;
-      if ((ascii_prev >> bit) & 1u) state = GraphemeBreaks::StateAfterAscii(bytes[at - 1]);
-      std::size_t length = 0;
-      const char32_t cp = DecodeAt(text.data() + at, length);
-      if (GraphemeBreaks::BreakBefore(state, cp)) starts |= std::uint64_t{1} << bit;
-    }
-    if (in_block < 64) starts &= (std::uint64_t{1} << in_block) - 1;
-    words[w] = starts;
-    letters += PopCount(starts);
-    ascii_before = ascii >> 63;
   }
-  index.block_ranks_[index.blocks_] = letters;
+  index.Line(index.line_count_)[kWordsPerLine] = letters;
   index.letters_ = letters;
 
-  // Hints for the search: the block holding every 1024th letter.
+  // Hints for the search: the line holding every 1024th letter.
   const std::size_t samples = (letters >> kSampleShift) + 1;
-  index.sample_blocks_.reset(new std::uint32_t[samples]);
-  std::size_t block = 0;
+  index.samples_.Reserve(samples * sizeof(std::uint32_t));
+  auto* sample_lines = reinterpret_cast<std::uint32_t*>(index.samples_.data());
+  std::size_t line = 0;
   for (std::size_t s = 0; s < samples; ++s) {
     const std::size_t letter = s << kSampleShift;
-    while (block + 1 < index.blocks_ && index.block_ranks_[block + 1] <= letter) ++block;
-    index.sample_blocks_[s] = static_cast<std::uint32_t>(block);
+    while (line + 1 < index.line_count_ && index.Line(line + 1)[kWordsPerLine] <= letter) ++line;
+    sample_lines[s] = static_cast<std::uint32_t>(line);
   }
   return index;
 }
 
 std::size_t LetterIndex::StartOf(std::size_t n) const {
   if (n >= letters_) return size_;
-  std::size_t block = sample_blocks_[n >> kSampleShift];
-  while (block_ranks_[block + 1] <= n) ++block;
-  std::size_t remaining = n - block_ranks_[block];
-  const std::uint64_t* word = words_.get() + block * kWordsPerBlock;
+  const auto* sample_lines = reinterpret_cast<const std::uint32_t*>(samples_.data());
+  std::size_t line = sample_lines[n >> kSampleShift];
+  while (Line(line + 1)[kWordsPerLine] <= n) ++line;
+  const std::uint64_t* words = Line(line);
+  std::size_t remaining = n - words[kWordsPerLine];
   for (std::size_t k = 0;; ++k) {
-    const std::size_t count = PopCount(word[k]);
-    if (remaining < count) {
-      return (block * kWordsPerBlock + k) * 64 + SelectInWord(word[k], remaining);
-    }
+    const std::size_t count = PopCount(words[k]);
+    if (remaining < count)
+      return (line * kWordsPerLine + k) * 64 + SelectInWord(words[k], remaining);
     remaining -= count;
   }
+}
+
+void LetterIndex::Prefetch(std::size_t n) const {
+#if defined(__GNUC__)
+  if (n >= letters_) return;
+  const auto* sample_lines = reinterpret_cast<const std::uint32_t*>(samples_.data());
+  __builtin_prefetch(Line(sample_lines[n >> kSampleShift]));
+#else
+  static_cast<void>(n);
+#endif
 }
 
 }  // namespace vorpel
