@@ -77,7 +77,7 @@ class SequencePool {
   bool Empty() const { return size_ == 0; }
 
   // How the source's bytes stand for characters. The builders give
-  // TextEncoding::Bytes; the reader sets it.
+  // TextEncoding::EightBit; the reader sets it.
   TextEncoding Encoding() const { return encoding_; }
   void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
 
@@ -112,7 +112,7 @@ class SequencePool {
   ItemEnds ends_;
   LetterIndex letters_;
   std::size_t size_ = 0;
-  TextEncoding encoding_ = TextEncoding::Bytes;
+  TextEncoding encoding_ = TextEncoding::EightBit;
 };
 
 }  // namespace vorpel

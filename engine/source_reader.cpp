@@ -325,8 +325,8 @@ bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding
 }
 
 TextEncoding ChooseEncoding(const Utf8Check& check, EncodingChoice choice) {
-  if (choice == EncodingChoice::Bytes) return TextEncoding::Bytes;
-  return check.Valid() ? TextEncoding::Utf8 : TextEncoding::Bytes;
+  if (choice == EncodingChoice::Bytes) return TextEncoding::RawBytes;
+  return check.Valid() ? TextEncoding::Utf8 : TextEncoding::EightBit;
 }
 
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, EncodingChoice choice) {
@@ -344,7 +344,7 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Text
   const auto seq_length = static_cast<std::size_t>(settings.SeqLength);
   // In ASCII text every byte is a character: the 8-bit cutting gives the
   // same items, only faster.
-  const bool bytewise = encoding == TextEncoding::Bytes || ascii_only;
+  const bool bytewise = encoding != TextEncoding::Utf8 || ascii_only;
   SequencePool pool;
   if (settings.UnitMode == kLettersMode) {
     if (bytewise) {

@@ -21,7 +21,8 @@ bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding
 
 // How a source's encoding is chosen: Auto reads a source that is valid
 // UTF-8 as UTF-8 and any other as 8-bit; Utf8 refuses a source that is not
-// valid UTF-8; Bytes reads every source as 8-bit, one byte a character.
+// valid UTF-8; Bytes reads every source byte by byte, with WordSep's bytes
+// as the separators (TextEncoding::RawBytes).
 enum class EncodingChoice { Auto, Utf8, Bytes };
 
 // The encoding a source is read in, given its check.

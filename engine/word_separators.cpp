@@ -19,11 +19,11 @@ std::optional<unsigned char> EightBitByteFor(char32_t code_point) {
 
 WordSeparators::WordSeparators(std::string_view word_sep, TextEncoding source) : source_(source) {
   const auto add_byte = [this](unsigned char byte) { bytes_[byte] = true; };
-  if (!CheckUtf8(word_sep).Valid()) {
+  if (source == TextEncoding::RawBytes || !CheckUtf8(word_sep).Valid()) {
     // Raw bytes, each a separator.
     for (const char c : word_sep) {
       const auto byte = static_cast<unsigned char>(c);
-      if (source == TextEncoding::Bytes || byte < 0x80) add_byte(byte);
+      if (source != TextEncoding::Utf8 || byte < 0x80) add_byte(byte);
     }
     if (!word_sep.empty()) closer_.assign(1, word_sep.front());
     return;

@@ -25,7 +25,8 @@ std::optional<unsigned char> EightBitByteFor(char32_t code_point);
 //   (EightBitByteFor), and a character with no such byte matches nothing.
 // A WordSep that is not valid UTF-8 is raw bytes, each a separator; in a
 // UTF-8 source only its ASCII bytes can match (no whole character of a
-// UTF-8 text is one byte above 0x7F).
+// UTF-8 text is one byte above 0x7F). A RawBytes source takes every
+// WordSep as raw bytes.
 //
 // The closer, appended to a word cut off by the end of the source, is the
 // first character of WordSep as the source writes it (for raw bytes: the

@@ -5,6 +5,7 @@
 // strings built by appending, exactly in the order of the documented
 // steps. The engine's fast versions are compared against these.
 
+#include <iconv.h>
 #include <utf8proc.h>
 
 #include <cstdint>
@@ -186,6 +187,136 @@ inline std::vector<std::string> ReferenceCharacters(std::string_view text) {
     }
   }
   return split;
+}
+
+// The byte an 8-bit source uses for a typed character (its UTF-8 bytes):
+// its Latin-1 byte for U+0000 to U+00FF, else the byte that the system's
+// converter gives for it in Windows-1252 when that lies in 0x80 to 0x9F.
+inline std::optional<char> ReferenceEightBitByte(const std::string& character) {
+  std::uint32_t value = 0;
+  std::size_t length = 0;
+  const auto lead = static_cast<unsigned char>(character[0]);
+  if (lead < 0x80) return character.size() == 1 ? std::optional<char>(character[0]) : std::nullopt;
+  length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+  if (character.size() != length) return std::nullopt;  // more than one code point
+  value = lead & (0xFFu >> (length + 1));
+  for (std::size_t k = 1; k < length; ++k) {
+    value = (value << 6) | (static_cast<unsigned char>(character[k]) & 0x3Fu);
+  }
+  if (value <= 0xFF) return static_cast<char>(value);
+  iconv_t converter = iconv_open("WINDOWS-1252", "UTF-8");
+  std::string in = character;
+  char out[8];
+  char* in_pointer = in.data();
+  char* out_pointer = out;
+  std::size_t in_left = in.size();
+  std::size_t out_left = sizeof out;
+  const std::size_t done = iconv(converter, &in_pointer, &in_left, &out_pointer, &out_left);
+  iconv_close(converter);
+  if (done == static_cast<std::size_t>(-1) || out_pointer - out != 1) return std::nullopt;
+  const auto byte = static_cast<unsigned char>(out[0]);
+  if (byte < 0x80 || byte > 0x9F) return std::nullopt;
+  return out[0];
+}
+
+// The characters of a source: grapheme clusters of UTF-8, or bytes.
+inline std::vector<std::string> ReferenceSourceCharacters(std::string_view source, bool utf8) {
+  if (utf8) return ReferenceCharacters(source);
+  std::vector<std::string> bytes;
+  for (const char c : source) bytes.emplace_back(1, c);
+  return bytes;
+}
+
+// What the source sees of WordSep: its separator characters and the one
+// that closes a word cut off by the end.
+struct ReferenceSeparators {
+  std::vector<std::string> characters;
+  std::string closer;
+};
+
+// How the reference reads a source: as UTF-8, as 8-bit text with typed
+// separators, or as raw bytes with raw separators.
+enum class ReferenceEncoding { EightBit, Utf8, RawBytes };
+
+inline ReferenceSeparators ReferenceSeparatorsFor(const std::string& word_sep,
+                                                  ReferenceEncoding encoding) {
+  const bool utf8_source = encoding == ReferenceEncoding::Utf8;
+  ReferenceSeparators result;
+  if (word_sep.empty()) return result;
+  if (encoding == ReferenceEncoding::RawBytes || ReferenceFirstInvalidUtf8(word_sep)) {
+    // Raw bytes: each a separator; a UTF-8 source has no lone high byte.
+    for (const char c : word_sep) {
+      if (!utf8_source || static_cast<unsigned char>(c) < 0x80)
+        result.characters.emplace_back(1, c);
+    }
+    result.closer = word_sep.substr(0, 1);
+    return result;
+  }
+  const std::vector<std::string> typed = ReferenceCharacters(word_sep);
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    if (utf8_source) {
+      result.characters.push_back(typed[i]);
+      if (i == 0) result.closer = typed[i];
+      continue;
+    }
+    const std::optional<char> byte = ReferenceEightBitByte(typed[i]);
+    if (byte) result.characters.emplace_back(1, *byte);
+    if (i == 0 && byte) result.closer.assign(1, *byte);
+  }
+  return result;
+}
+
+// The reading of the documented steps, one character at a time, with
+// characters and separators as the source's encoding has them.
+inline std::vector<std::string> ReferenceReadCharacters(std::string_view source,
+                                                        ReferenceEncoding encoding,
+                                                        std::int16_t seq_length,
+                                                        std::int16_t unit_mode,
+                                                        const std::string& word_sep) {
+  std::vector<std::string> pool;
+  if (seq_length <= 0 || (unit_mode != 1 && unit_mode != 2)) return pool;
+  const std::vector<std::string> characters =
+      ReferenceSourceCharacters(source, encoding == ReferenceEncoding::Utf8);
+  const ReferenceSeparators separators = ReferenceSeparatorsFor(word_sep, encoding);
+  const auto is_separator = [&](const std::string& c) {
+    for (const auto& separator : separators.characters) {
+      if (c == separator) return true;
+    }
+    return false;
+  };
+  std::size_t position = 0;
+  const auto at_end = [&] { return position >= characters.size(); };
+  while (!at_end()) {
+    std::string current_sequence;
+    std::int16_t unit_count = 0;
+    while (unit_count < seq_length && !at_end()) {
+      if (unit_mode == 2) {
+        std::string c;
+        std::string w;
+        while (!is_separator(c) && !at_end()) {
+          c = characters[position++];
+          w += c;
+        }
+        if (!is_separator(c) && at_end()) w += separators.closer;
+        current_sequence += w;
+      } else {
+        current_sequence += characters[position++];
+      }
+      unit_count = static_cast<std::int16_t>(unit_count + 1);
+    }
+    pool.push_back(current_sequence);
+  }
+  return pool;
+}
+
+// The same with the encoding chosen as the program chooses it: UTF-8 when
+// the source is valid UTF-8, 8-bit otherwise.
+inline std::vector<std::string> ReferenceReadAuto(std::string_view source, std::int16_t seq_length,
+                                                  std::int16_t unit_mode,
+                                                  const std::string& word_sep) {
+  const ReferenceEncoding encoding =
+      ReferenceFirstInvalidUtf8(source) ? ReferenceEncoding::EightBit : ReferenceEncoding::Utf8;
+  return ReferenceReadCharacters(source, encoding, seq_length, unit_mode, word_sep);
 }
 
 }  // namespace vorpel::test

@@ -10,6 +10,7 @@
 
 #include "reference_algorithms.h"
 #include "test_support.h"
+#include "utf8_generators.h"
 
 #ifndef VORPEL_GRAPHEME_BREAK_TEST
 #define VORPEL_GRAPHEME_BREAK_TEST "/usr/share/unicode/auxiliary/GraphemeBreakTest.txt"
@@ -19,66 +20,6 @@ namespace vorpel {
 namespace {
 
 using test::Escaped;
-
-// ---------------------------------------------------------------------------
-// Random texts
-
-// Characters of every kind the segmentation cares about.
-const std::vector<std::string>& Pieces() {
-  static const std::vector<std::string> pieces = {
-      "a",
-      "b",
-      "e",
-      " ",
-      ",",
-      ".",
-      "\r",
-      "\n",
-      "\r\n",
-      "\t",
-      "x",
-      "\xC3\xA9",      // é
-      "\xCC\x81",      // combining acute accent
-      "\xE2\x80\x94",  // em dash
-      "\xE2\x80\x9C",
-      "\xE2\x80\x9D",      // curly quotes
-      "\xC2\xA0",          // no-break space
-      "\xE4\xB8\xAD",      // a CJK ideograph
-      "\xF0\x9F\x91\x8D",  // thumbs up
-      "\xF0\x9F\x8F\xBD",  // skin tone modifier
-      "\xE2\x80\x8D",      // zero-width joiner
-      "\xF0\x9F\x91\xA9",  // woman
-      "\xF0\x9F\x87\xAB",
-      "\xF0\x9F\x87\xB7",  // regional indicators F, R
-      "\xE1\x84\x80",
-      "\xE1\x85\xA1",
-      "\xE1\x86\xA8",  // Hangul L, V, T jamo
-      "\xEA\xB0\x80",  // Hangul syllable LV
-      "\xD8\x80",      // Arabic number sign (prepend)
-      "\xE0\xA4\x95",
-      "\xE0\xA4\xBF",  // Devanagari KA, vowel sign I (spacing mark)
-      "\xEF\xBB\xBF",  // byte-order mark
-      "\xC2\xA9",      // copyright sign (pictographic)
-      "\xE2\x9D\xA4",
-      "\xEF\xB8\x8F",  // heart, variation selector 16
-  };
-  return pieces;
-}
-
-std::string RandomUtf8(std::mt19937& random, std::size_t pieces) {
-  std::string text;
-  const auto& all = Pieces();
-  std::uniform_int_distribution<std::size_t> pick(0, all.size() - 1);
-  std::uniform_int_distribution<int> ascii_run(0, 3);
-  for (std::size_t i = 0; i < pieces; ++i) {
-    if (ascii_run(random) == 0) {
-      // Runs of plain letters, long enough to cross 64-byte blocks.
-      text.append(static_cast<std::size_t>(random() % 90), static_cast<char>('a' + random() % 26));
-    }
-    text += all[pick(random)];
-  }
-  return text;
-}
 
 // ---------------------------------------------------------------------------
 // Validation
@@ -166,7 +107,7 @@ TEST(CheckUtf8, AgreesWithTheReferenceOnEveryShortSequenceAtEveryAlignment) {
 TEST(CheckUtf8, AgreesWithTheReferenceOnGeneratedTexts) {
   std::mt19937 random(11);
   for (int round = 0; round < 3000; ++round) {
-    std::string text = RandomUtf8(random, 1 + random() % 60);
+    std::string text = test::RandomUtf8(random, 1 + random() % 60);
     // Now and then one damaged byte: most become invalid, some stay valid.
     if (round % 3 != 0 && !text.empty()) {
       text[random() % text.size()] = static_cast<char>(random() % 256);
@@ -308,7 +249,7 @@ TEST(GraphemeBreakTest, EveryLineOfUnicodesTestFile) {
 TEST(LetterIndex, AgreesWithTheLibrarysOwnSegmentationOnGeneratedTexts) {
   std::mt19937 random(5);
   for (int round = 0; round < 1500; ++round) {
-    const std::string text = RandomUtf8(random, random() % 120);
+    const std::string text = test::RandomUtf8(random, random() % 120);
     const auto expected = test::ReferenceCharacters(text);
     const LetterIndex index = LetterIndex::Build(text);
     ASSERT_EQ(index.Letters(), expected.size()) << Escaped(text);
