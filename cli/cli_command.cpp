@@ -79,7 +79,7 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
 
   std::optional<CapitalizingSink> fixer;
   if (settings.FixCap == 1) {
-    fixer.emplace(*sink, settings.WordSep, SentenceEndMarks);
+    fixer.emplace(*sink, settings.WordSep, SentenceEndMarks, session.pool.ItemEncoding());
     sink = &*fixer;
   }
   // The clock is asked only when no seed is given.
@@ -87,6 +87,12 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
   if (auto error = DrawSequences(session.pool, options.count, draw, *sink)) {
     ReportFileError(reporter, *error);
     return kExitFailure;
+  }
+  if (fixer) {
+    if (auto error = fixer->Finish()) {
+      ReportFileError(reporter, *error);
+      return kExitFailure;
+    }
   }
   if (!to_output_fd) {
     if (auto error = file.Commit()) {

@@ -77,9 +77,20 @@ class SequencePool {
   bool Empty() const { return size_ == 0; }
 
   // How the source's bytes stand for characters. The builders give
-  // TextEncoding::EightBit; the reader sets it.
+  // TextEncoding::EightBit; the reader sets it, and says whether every
+  // item is ASCII.
   TextEncoding Encoding() const { return encoding_; }
-  void SetEncoding(TextEncoding encoding) { encoding_ = encoding; }
+  void SetEncoding(TextEncoding encoding, bool ascii_items = false) {
+    encoding_ = encoding;
+    ascii_items_ = ascii_items;
+  }
+  // The encoding in which text drawn from the pool is to be read. Text made
+  // of ASCII items reads the same as UTF-8 and as 8-bit text (a typed
+  // separator beyond ASCII matches nothing either way), so it is read the
+  // faster 8-bit way.
+  TextEncoding ItemEncoding() const {
+    return encoding_ == TextEncoding::Utf8 && ascii_items_ ? TextEncoding::EightBit : encoding_;
+  }
 
   std::string_view Item(std::size_t index) const {
     if (letters_per_item_ != 0) {
@@ -113,6 +124,7 @@ class SequencePool {
   LetterIndex letters_;
   std::size_t size_ = 0;
   TextEncoding encoding_ = TextEncoding::EightBit;
+  bool ascii_items_ = false;
 };
 
 }  // namespace vorpel

@@ -346,6 +346,7 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Text
   // same items, only faster.
   const bool bytewise = encoding != TextEncoding::Utf8 || ascii_only;
   SequencePool pool;
+  bool ascii_items = ascii_only;
   if (settings.UnitMode == kLettersMode) {
     if (bytewise) {
       pool = SequencePool::FixedStride(std::move(text), seq_length);
@@ -355,10 +356,12 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Text
     }
   } else if (settings.UnitMode == kWordsMode) {
     const WordSeparators word_seps(settings.WordSep, encoding);
+    for (const char c : word_seps.Closer())
+      ascii_items = ascii_items && static_cast<unsigned char>(c) < 0x80;
     pool = bytewise ? BuildWordPool(std::move(text), seq_length, word_seps)
                     : BuildUtf8WordPool(std::move(text), seq_length, word_seps);
   }
-  pool.SetEncoding(encoding);
+  pool.SetEncoding(encoding, ascii_items);
   return pool;
 }
 

@@ -319,4 +319,37 @@ inline std::vector<std::string> ReferenceReadAuto(std::string_view source, std::
   return ReferenceReadCharacters(source, encoding, seq_length, unit_mode, word_sep);
 }
 
+// The capitalization fix on UTF-8 text, one character (grapheme cluster)
+// at a time: a character is capitalized only when it is one letter a-z by
+// itself; separators are WordSep's characters; a mark is a character that
+// is one byte of marks.
+inline std::string ReferenceFixUtf8(std::string_view intermediate, const std::string& word_sep,
+                                    const std::string& marks) {
+  const std::vector<std::string> characters = ReferenceCharacters(intermediate);
+  const std::vector<std::string> separators =
+      ReferenceSeparatorsFor(word_sep, ReferenceEncoding::Utf8).characters;
+  const auto capitalized = [](const std::string& c) {
+    if (c.size() == 1 && c[0] >= 'a' && c[0] <= 'z')
+      return std::string(1, static_cast<char>(c[0] - 32));
+    return c;
+  };
+  std::string output;
+  if (characters.empty()) return output;
+  output += capitalized(characters[0]);
+  bool flag = false;
+  for (std::size_t i = 1; i < characters.size(); ++i) {
+    const std::string& c = characters[i];
+    std::string to_write = c;
+    bool separator = false;
+    for (const auto& s : separators) separator = separator || s == c;
+    if (flag && !separator) {
+      to_write = capitalized(c);
+      flag = false;
+    }
+    if (c.size() == 1 && marks.find(c[0]) != std::string::npos) flag = true;
+    output += to_write;
+  }
+  return output;
+}
+
 }  // namespace vorpel::test
