@@ -48,7 +48,7 @@ fuzz:
 	  -DVORPEL_BUILD_FUZZ=ON -DVORPEL_SANITIZE=ON -DVORPEL_BUILD_UI=OFF -DVORPEL_BUILD_TESTS=OFF \
 	  -DVORPEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
-	for target in reader numeric capitalization; do \
+	for target in reader utf8_reader numeric capitalization; do \
 	  mkdir -p $(FUZZ_DIR)/corpus/$$target && \
 	  $(FUZZ_DIR)/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 -artifact_prefix=$(FUZZ_DIR)/ \
 	    $(FUZZ_DIR)/corpus/$$target fuzz/corpus/$$target || exit 1; \

@@ -71,7 +71,9 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
     sink = &file;
   }
 
-  if (ReadSource(session, options.source, reporter) != ReadOutcome::Read) return kExitFailure;
+  if (ReadSource(session, options.source, reporter, options.encoding) != ReadOutcome::Read) {
+    return kExitFailure;
+  }
   if (session.pool.Empty()) {
     ReportError(reporter, ErrorKind::R, options.source);
     return kExitFailure;

@@ -25,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!source.empty()) std::memcpy(text.data(), source.data(), source.size());
   text.Resize(source.size());
   const vorpel::SequencePool pool = vorpel::BuildPool(std::move(text), settings);
-  const auto expected =
-      vorpel::test::ReferenceRead(source, settings.SeqLength, settings.UnitMode, settings.WordSep);
+  const auto expected = vorpel::test::ReferenceReadAuto(source, settings.SeqLength,
+                                                        settings.UnitMode, settings.WordSep);
   if (pool.Size() != expected.size()) std::abort();
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (pool.Item(i) != expected[i]) std::abort();

@@ -352,4 +352,14 @@ inline std::string ReferenceFixUtf8(std::string_view intermediate, const std::st
   return output;
 }
 
+// The fix in the encoding of the pool the text was drawn from: on 8-bit
+// text with WordSep's characters as the bytes that stand for them.
+inline std::string ReferenceFixIn(std::string_view intermediate, const std::string& word_sep,
+                                  const std::string& marks, ReferenceEncoding encoding) {
+  if (encoding == ReferenceEncoding::Utf8) return ReferenceFixUtf8(intermediate, word_sep, marks);
+  std::string separator_bytes;
+  for (const auto& c : ReferenceSeparatorsFor(word_sep, encoding).characters) separator_bytes += c;
+  return ReferenceFix(intermediate, separator_bytes, marks);
+}
+
 }  // namespace vorpel::test
