@@ -39,11 +39,7 @@ constexpr std::array<ControlSpec, 9> kControls{{
 
 // A path exactly as typed, in the file system's encoding.
 std::filesystem::path PathFromText(const QString& text) {
-#ifdef _WIN32
-  return std::filesystem::path(text.toStdWString());
-#else
   return std::filesystem::path(QFile::encodeName(text).toStdString());
-#endif
 }
 
 // The wait cursor while a command blocks the window.
