@@ -1,12 +1,13 @@
 #pragma once
 
-#include <array>
 #include <filesystem>
 #include <span>
+#include <string>
 #include <string_view>
 
+#include "byte_scan.h"
+#include "byte_sink.h"
 #include "file_error.h"
-#include "text_file_access.h"
 
 namespace vorpel {
 
@@ -27,8 +28,9 @@ class CapitalizationFilter {
   void Apply(std::span<char> block);
 
  private:
-  std::array<bool, 256> is_separator_{};
-  std::array<bool, 256> is_mark_{};
+  ByteSet separators_;
+  ByteSet marks_;
+  ByteFinder mark_finder_;
   bool at_start_ = true;
   bool after_mark_ = false;
 };

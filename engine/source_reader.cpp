@@ -1,85 +1,16 @@
 #include "source_reader.h"
 
-#include <array>
 #include <bit>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "byte_scan.h"
+#include "file_reading.h"
 
 namespace vorpel {
 namespace {
-
-// Which bytes end a word, as a table.
-class SeparatorTable {
- public:
-  explicit SeparatorTable(std::string_view word_sep) {
-    for (const char c : word_sep) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (!table_[byte]) distinct_bytes_.push_back(c);
-      table_[byte] = true;
-    }
-  }
-  bool Contains(char c) const { return table_[static_cast<unsigned char>(c)]; }
-  const std::string& DistinctBytes() const { return distinct_bytes_; }
-
-  // Bit i of the result is set when p[i] is a separator, for i in [0, 64).
-  std::uint64_t Mask64(const char* p) const {
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i) {
-      mask |= static_cast<std::uint64_t>(table_[static_cast<unsigned char>(p[i])]) << i;
-    }
-    return mask;
-  }
-
- private:
-  std::array<bool, 256> table_{};
-  std::string distinct_bytes_;
-};
-
-#if defined(__SSE2__)
-// The same test for a few distinct separator bytes, 16 bytes at a time.
-template <int Count>
-class SeparatorVector {
- public:
-  explicit SeparatorVector(const std::string& bytes) {
-    for (int k = 0; k < Count; ++k) wanted_[k] = _mm_set1_epi8(bytes[static_cast<std::size_t>(k)]);
-  }
-  // Written out for the four parts: as a loop, it is not unrolled at -O2
-  // and the loop's own work costs about as much as the comparisons.
-  std::uint64_t Mask64(const char* p) const {
-    return Mask16(p) | (Mask16(p + 16) << 16) | (Mask16(p + 32) << 32) | (Mask16(p + 48) << 48);
-  }
-
- private:
-  std::uint64_t Mask16(const char* p) const {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i hit = _mm_cmpeq_epi8(bytes, wanted_[0]);
-    for (int k = 1; k < Count; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, wanted_[k]));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-  }
-
-  __m128i wanted_[Count];
-};
-#endif
-
-// The number of set bits. Without the POPCNT instruction in the target,
-// std::popcount is a library call, slower than these few operations.
-inline std::size_t PopCount(std::uint64_t x) {
-#if defined(__POPCNT__) || defined(_MSC_VER)
-  return static_cast<std::size_t>(std::popcount(x));
-#else
-  x -= (x >> 1) & 0x5555555555555555u;
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return static_cast<std::size_t>((x * 0x0101010101010101u) >> 56);
-#endif
-}
 
 // Counts separators and records where items end: an item ends after every
 // seq_length-th separator byte.
@@ -89,7 +20,7 @@ class ItemCutter {
 
   // mask: the separators among the 64 bytes from offset base, as bits.
   void Take(std::uint64_t mask, std::size_t base) {
-    std::size_t count = PopCount(mask);
+    auto count = static_cast<std::size_t>(std::popcount(mask));
     if (words_in_item_ + count < seq_length_) {
       words_in_item_ += count;
       return;
@@ -130,28 +61,22 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length, std::string_
   if (size == 0) return {};
   const bool wide = size + 1 > std::numeric_limits<std::uint32_t>::max();
   ItemEnds ends(wide);
-  const SeparatorTable separators(word_sep);
+  const ByteSet separators(word_sep);
   ItemCutter cutter(ends, seq_length);
   const char* data = text.data();
 
+  // A few distinct separators are compared 16 bytes at a time; more are
+  // looked up in the table.
   const std::size_t blocks = size / 64;
-  const std::size_t distinct = separators.DistinctBytes().size();
-  const std::string& bytes = separators.DistinctBytes();
-  switch (distinct) {
+  switch (separators.Members().size()) {
     case 0: break;  // no byte ends a word: the whole text is one item
-#if defined(__SSE2__)
-    case 1: CutWhole64ByteBlocks(data, blocks, SeparatorVector<1>(bytes), cutter); break;
-    case 2: CutWhole64ByteBlocks(data, blocks, SeparatorVector<2>(bytes), cutter); break;
-    case 3: CutWhole64ByteBlocks(data, blocks, SeparatorVector<3>(bytes), cutter); break;
-    case 4: CutWhole64ByteBlocks(data, blocks, SeparatorVector<4>(bytes), cutter); break;
-#endif
+    case 1: CutWhole64ByteBlocks(data, blocks, SmallByteSet<1>(separators), cutter); break;
+    case 2: CutWhole64ByteBlocks(data, blocks, SmallByteSet<2>(separators), cutter); break;
+    case 3: CutWhole64ByteBlocks(data, blocks, SmallByteSet<3>(separators), cutter); break;
+    case 4: CutWhole64ByteBlocks(data, blocks, SmallByteSet<4>(separators), cutter); break;
     default: CutWhole64ByteBlocks(data, blocks, separators, cutter); break;
   }
-  std::uint64_t tail = 0;
-  for (std::size_t i = blocks * 64; i < size; ++i) {
-    if (separators.Contains(data[i])) tail |= std::uint64_t{1} << (i - blocks * 64);
-  }
-  cutter.Take(tail, blocks * 64);
+  cutter.Take(separators.Mask(data + blocks * 64, size - blocks * 64), blocks * 64);
 
   if (!separators.Contains(data[size - 1])) {
     // The text ends inside a word: that word closes the last item.

@@ -1,0 +1,189 @@
+#pragma once
+
+// Finding the bytes of a small set in a text: word separators in the
+// reader, sentence ends in the capitalization fix. Each test comes in a
+// table version, for any set, and a vector version, for sets of up to four
+// bytes, which compares 16 bytes at a time. This header is the one place
+// that chooses instructions for the target.
+
+#include <array>
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vorpel {
+
+#if defined(__SSE2__)
+inline constexpr bool kVectorByteScan = true;
+#else
+inline constexpr bool kVectorByteScan = false;
+#endif
+
+/**
+ * A set of byte values, kept as a 256-entry table so that a test is one
+ * load.
+ *
+ * **Example**:
+ *
+ *     const ByteSet separators(" \n");
+ *     separators.Contains(' ');  // true
+ */
+class ByteSet {
+ public:
+  constexpr ByteSet() = default;
+
+  /** The set of the bytes of bytes; a byte given twice counts once. */
+  constexpr explicit ByteSet(std::string_view bytes) {
+    for (const char c : bytes) Insert(c);
+  }
+
+  constexpr void Insert(char c) { table_[static_cast<unsigned char>(c)] = true; }
+  constexpr bool Contains(char c) const { return table_[static_cast<unsigned char>(c)]; }
+
+  /** The members in ascending order of their byte values. */
+  std::string Members() const;
+
+  /**
+   * A mask of which of the 64 bytes from p are in the set: bit i is set
+   * when p[i] is. Reads exactly 64 bytes.
+   */
+  std::uint64_t Mask64(const char* p) const {
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) {
+      mask |= static_cast<std::uint64_t>(table_[static_cast<unsigned char>(p[i])]) << i;
+    }
+    return mask;
+  }
+
+  /** As Mask64 for the first count bytes from p (count <= 64); higher bits are 0. */
+  std::uint64_t Mask(const char* p, std::size_t count) const {
+    std::uint64_t mask = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      mask |= static_cast<std::uint64_t>(table_[static_cast<unsigned char>(p[i])]) << i;
+    }
+    return mask;
+  }
+
+ private:
+  std::array<bool, 256> table_{};
+};
+
+/**
+ * The vector version of a ByteSet of one to Count members (Count at most 4):
+ * each member is compared with 16 bytes at once. Unused places repeat the
+ * first member, which changes no result, so a set of 1 byte may use
+ * SmallByteSet<4>. Without SSE2 the same results come from plain compares.
+ */
+template <int Count>
+class SmallByteSet {
+  static_assert(Count >= 1 && Count <= 4);
+
+ public:
+  /** Takes set's members; requires 1 to Count of them. */
+  explicit SmallByteSet(const ByteSet& set) {
+    const std::string members = set.Members();
+    for (int k = 0; k < Count; ++k) {
+      const auto index = static_cast<std::size_t>(k);
+      const char member = index < members.size() ? members[index] : members.front();
+#if defined(__SSE2__)
+      wanted_[k] = _mm_set1_epi8(member);
+#else
+      wanted_[k] = member;
+#endif
+    }
+  }
+
+  /** Bit i set when p[i] is a member, for i in [0, 16). Reads 16 bytes. */
+  std::uint32_t Mask16(const char* p) const {
+#if defined(__SSE2__)
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    __m128i hit = _mm_cmpeq_epi8(bytes, wanted_[0]);
+    for (int k = 1; k < Count; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, wanted_[k]));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
+#else
+    std::uint32_t mask = 0;
+    for (int i = 0; i < 16; ++i) {
+      bool hit = false;
+      for (int k = 0; k < Count; ++k) hit |= p[i] == wanted_[k];
+      mask |= static_cast<std::uint32_t>(hit) << i;
+    }
+    return mask;
+#endif
+  }
+
+  /**
+   * Bit i set when p[i] is a member, for i in [0, 64). Reads 64 bytes.
+   * Written out for the four parts: as a loop it is not unrolled at -O2,
+   * and the loop's own work costs about as much as the comparisons.
+   */
+  std::uint64_t Mask64(const char* p) const {
+    return std::uint64_t{Mask16(p)} | (std::uint64_t{Mask16(p + 16)} << 16) |
+           (std::uint64_t{Mask16(p + 32)} << 32) | (std::uint64_t{Mask16(p + 48)} << 48);
+  }
+
+ private:
+#if defined(__SSE2__)
+  __m128i wanted_[Count];
+#else
+  char wanted_[Count];
+#endif
+};
+
+/**
+ * Finds the next byte of a set. Sets of up to four bytes are searched 32
+ * bytes a step with the vector version; larger sets, and the last few bytes
+ * of a text, byte by byte in the table.
+ *
+ * **Example**:
+ *
+ *     const ByteFinder ends(ByteSet(".!?"));
+ *     ends.Find("One. Two!", 0);  // 3
+ *     ends.Find("One. Two!", 4);  // 8
+ */
+class ByteFinder {
+ public:
+  explicit ByteFinder(const ByteSet& set);
+
+  /**
+   * The index of the first byte of text at or after from that is in the
+   * set; text.size() when there is none. Requires from <= text.size().
+   */
+  std::size_t Find(std::string_view text, std::size_t from) const {
+    if (empty_) return text.size();
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin + from;
+    if (kVectorByteScan && vector_) {
+      // 32 bytes a step: sentences run to about a hundred bytes, so the
+      // step count, and with it the mispredicted exit, matters.
+      while (end - p >= 32) {
+        const std::uint32_t bits = small_.Mask16(p) | (small_.Mask16(p + 16) << 16);
+        if (bits != 0) return static_cast<std::size_t>(p - begin) + std::countr_zero(bits);
+        p += 32;
+      }
+      if (end - p >= 16) {
+        const std::uint32_t bits = small_.Mask16(p);
+        if (bits != 0) return static_cast<std::size_t>(p - begin) + std::countr_zero(bits);
+        p += 16;
+      }
+    }
+    while (p != end && !set_.Contains(*p)) ++p;
+    return static_cast<std::size_t>(p - begin);
+  }
+
+ private:
+  ByteFinder(const ByteSet& set, const std::string& members);
+
+  ByteSet set_;
+  SmallByteSet<4> small_;
+  bool empty_ = true;    // no member: nothing is ever found
+  bool vector_ = false;  // one to four members: small_ holds them
+};
+
+}  // namespace vorpel
