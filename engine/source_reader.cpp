@@ -20,7 +20,7 @@ class ItemCutter {
 
   // mask: the separators among the 64 bytes from offset base, as bits.
   void Take(std::uint64_t mask, std::size_t base) {
-    auto count = static_cast<std::size_t>(std::popcount(mask));
+    auto count = static_cast<std::size_t>(CountBits(mask));
     if (words_in_item_ + count < seq_length_) {
       words_in_item_ += count;
       return;

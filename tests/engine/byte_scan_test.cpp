@@ -106,6 +106,24 @@ TEST(ByteSet, VectorAndTableMasksAgreeOnRandomInput) {
   }
 }
 
+TEST(CountBits, CountsEveryBitOfRandomAndEdgeMasks) {
+  // Bit by bit, the literal meaning of a population count.
+  const auto literal = [](std::uint64_t mask) {
+    int count = 0;
+    for (int bit = 0; bit < 64; ++bit) count += static_cast<int>((mask >> bit) & 1U);
+    return count;
+  };
+  std::vector<std::uint64_t> masks = {0,
+                                      ~std::uint64_t{0},
+                                      1,
+                                      std::uint64_t{1} << 63,
+                                      0x5555555555555555ULL,
+                                      0xAAAAAAAAAAAAAAAAULL};
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 1000; ++i) masks.push_back(rng() & rng());
+  for (const std::uint64_t mask : masks) EXPECT_EQ(CountBits(mask), literal(mask)) << mask;
+}
+
 TEST(ByteFinder, WorkedExample) {
   const ByteFinder ends(ByteSet(".!?"));
   const std::string_view text = "One. Two! Three";
