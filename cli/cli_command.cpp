@@ -5,13 +5,14 @@
 #include <iostream>
 #include <optional>
 
+#include "atomic_file_writer.h"
 #include "capitalization.h"
 #include "descriptor_sink.h"
+#include "file_reading.h"
 #include "random_draw.h"
 #include "sequence_writer.h"
 #include "session.h"
 #include "source_reader.h"
-#include "text_file_access.h"
 #include "write_pipeline.h"
 
 namespace vorpel {

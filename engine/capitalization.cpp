@@ -1,15 +1,12 @@
 #include "capitalization.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "atomic_file_writer.h"
+#include "file_reading.h"
 
 namespace vorpel {
 namespace {
@@ -17,91 +14,6 @@ namespace {
 constexpr char kCaseOffset = 'a' - 'A';
 
 bool IsLowerByte(char c) { return c >= 'a' && c <= 'z'; }
-
-// Finds the next sentence end. Most of the text lies between sentence ends,
-// so this search is where the filter spends its time: with up to four
-// distinct marks it compares 16 bytes at once with SSE2, otherwise it looks
-// each byte up in the table.
-class MarkFinder {
- public:
-  explicit MarkFinder(const std::array<bool, 256>& is_mark) : is_mark_(is_mark) {
-    char marks[kMaxVectorMarks] = {};
-    for (int byte = 0; byte < 256; ++byte) {
-      if (!is_mark[static_cast<std::size_t>(byte)]) continue;
-      if (count_ < kMaxVectorMarks) marks[count_] = static_cast<char>(byte);
-      ++count_;
-    }
-#if defined(__SSE2__)
-    // Unused places repeat the first mark, which changes nothing.
-    for (int k = 0; k < kMaxVectorMarks; ++k) {
-      wanted_[k] = _mm_set1_epi8(k < count_ ? marks[k] : marks[0]);
-    }
-#endif
-  }
-
-  // The first mark in [p, end), or end.
-  char* Find(char* p, char* end) const {
-    if (count_ == 0) return end;
-#if defined(__SSE2__)
-    if (count_ <= kMaxVectorMarks) {
-      // 32 bytes a step: sentences run to about a hundred bytes, so the
-      // step count, and with it the mispredicted exit, matters.
-      while (end - p >= 32) {
-        const std::uint32_t bits = MarkBits(p) | (MarkBits(p + 16) << 16);
-        if (bits != 0) return p + std::countr_zero(bits);
-        p += 32;
-      }
-      if (end - p >= 16) {
-        const std::uint32_t bits = MarkBits(p);
-        if (bits != 0) return p + std::countr_zero(bits);
-        p += 16;
-      }
-    }
-#endif
-    while (p != end && !is_mark_[static_cast<unsigned char>(*p)]) ++p;
-    return p;
-  }
-
-  // The first mark or byte above 0x7F in [p, end), or end.
-  char* FindMarkOrHigh(char* p, char* end) const {
-#if defined(__SSE2__)
-    if (count_ <= kMaxVectorMarks) {
-      while (end - p >= 16) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        std::uint32_t bits = static_cast<std::uint32_t>(_mm_movemask_epi8(bytes));
-        if (count_ > 0) bits |= MarkBits(p);
-        if (bits != 0) return p + std::countr_zero(bits);
-        p += 16;
-      }
-    }
-#endif
-    while (p != end && !is_mark_[static_cast<unsigned char>(*p)] &&
-           static_cast<unsigned char>(*p) < 0x80) {
-      ++p;
-    }
-    return p;
-  }
-
- private:
-  static constexpr int kMaxVectorMarks = 4;
-
-#if defined(__SSE2__)
-  // Bit i set when p[i] is a mark, for i in [0, 16).
-  std::uint32_t MarkBits(const char* p) const {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hit = _mm_or_si128(
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, wanted_[0]), _mm_cmpeq_epi8(bytes, wanted_[1])),
-        _mm_or_si128(_mm_cmpeq_epi8(bytes, wanted_[2]), _mm_cmpeq_epi8(bytes, wanted_[3])));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-  }
-#endif
-
-  const std::array<bool, 256>& is_mark_;
-  int count_ = 0;
-#if defined(__SSE2__)
-  __m128i wanted_[kMaxVectorMarks];
-#endif
-};
 
 }  // namespace
 
@@ -113,15 +25,11 @@ std::string CapitalizeChar(std::string_view s) {
   return std::string(1, IsLowerByte(c) ? static_cast<char>(c - kCaseOffset) : c);
 }
 
-CapitalizationFilter::CapitalizationFilter(std::string_view word_sep, std::string_view marks) {
-  for (const char c : word_sep) is_separator_[static_cast<unsigned char>(c)] = true;
-  for (const char c : marks) is_mark_[static_cast<unsigned char>(c)] = true;
-}
+CapitalizationFilter::CapitalizationFilter(std::string_view word_sep, std::string_view marks)
+    : separators_(word_sep), marks_(marks), mark_finder_(marks_) {}
 
 CapitalizationFilter::CapitalizationFilter(const WordSeparators& word_seps, std::string_view marks)
-    : is_separator_(word_seps.Bytes()) {
-  for (const char c : marks) is_mark_[static_cast<unsigned char>(c)] = true;
-}
+    : separators_(word_seps.Bytes()), marks_(marks), mark_finder_(marks_) {}
 
 void CapitalizationFilter::Apply(std::span<char> block) {
   char* p = block.data();
@@ -134,22 +42,22 @@ void CapitalizationFilter::Apply(std::span<char> block) {
     after_mark_ = false;
     ++p;
   }
-  const MarkFinder marks(is_mark_);
+  const std::string_view text(block.data(), block.size());
   // A local flag: the byte stores below could alias the member, which would
   // make the compiler reload it at every byte.
   bool after_mark = after_mark_;
   while (p != end) {
     if (!after_mark) {
-      // Most of the text: skip to the next sentence end.
-      p = marks.Find(p, end);
+      // Most of the text: skip to the next sentence end. This search is
+      // where the filter spends its time.
+      p = block.data() + mark_finder_.Find(text, static_cast<std::size_t>(p - block.data()));
       if (p == end) break;
       after_mark = true;
       ++p;
       continue;
     }
     const char c = *p;
-    const auto byte = static_cast<unsigned char>(c);
-    if (!is_separator_[byte]) {
+    if (!separators_.Contains(c)) {
       // Without a branch: about half the sentences start with a capital
       // already, so the test would be mispredicted often.
       *p = static_cast<char>(c - (IsLowerByte(c) ? kCaseOffset : 0));
@@ -157,7 +65,7 @@ void CapitalizationFilter::Apply(std::span<char> block) {
     }
     // Tested on the byte as read: a mark right after a mark takes the flag
     // and sets it again.
-    if (is_mark_[byte]) after_mark = true;
+    if (marks_.Contains(c)) after_mark = true;
     ++p;
   }
   after_mark_ = after_mark;
@@ -167,8 +75,7 @@ void CapitalizationFilter::Apply(std::span<char> block) {
 
 Utf8CapitalizationFilter::Utf8CapitalizationFilter(std::string_view word_sep,
                                                    std::string_view marks)
-    : separators_(word_sep, TextEncoding::Utf8) {
-  for (const char c : marks) is_mark_[static_cast<unsigned char>(c)] = true;
+    : separators_(word_sep, TextEncoding::Utf8), marks_(marks), mark_finder_(marks_) {
   for (const auto& wide : separators_.Wide()) {
     longest_separator_ = std::max(longest_separator_, wide.size());
   }
@@ -191,7 +98,7 @@ void Utf8CapitalizationFilter::EndCharacter() {
       capitalize = true;
       after_mark_ = false;
     }
-    if (lone_byte && is_mark_[byte]) after_mark_ = true;
+    if (lone_byte && marks_.Contains(static_cast<char>(byte))) after_mark_ = true;
   }
   if (capitalize && pending_letter_ != nullptr) {
     *pending_letter_ = static_cast<char>(*pending_letter_ - kCaseOffset);
@@ -235,17 +142,17 @@ void Utf8CapitalizationFilter::Apply(std::span<char> block) {
       partial_size_ = 0;
     }
   }
-  const MarkFinder marks(is_mark_);
   while (p != end) {
     const auto byte = static_cast<unsigned char>(*p);
-    if (!after_mark_ && !at_start_ && byte < 0x80 && !is_mark_[byte] &&
+    if (!after_mark_ && !at_start_ && byte < 0x80 && !marks_.Contains(static_cast<char>(byte)) &&
         pending_letter_ == nullptr &&
-        !(in_character_ && character_length_ == 1 &&
-          is_mark_[static_cast<unsigned char>(character_.front())])) {
+        !(in_character_ && character_length_ == 1 && marks_.Contains(character_.front()))) {
       // Nothing to fix until the next sentence end: skip ASCII that holds
       // no mark. A character beyond ASCII in between is taken one code
       // point at a time, as it may join the mark after it.
-      char* const high = marks.FindMarkOrHigh(p, end);
+      char* const high =
+          block.data() + mark_finder_.FindMemberOrHigh(std::string_view(block.data(), block.size()),
+                                                       static_cast<std::size_t>(p - block.data()));
       if (high != p) {
         // Between ASCII bytes there is always a boundary: the character
         // now current is the last ASCII byte before high, and no mark.

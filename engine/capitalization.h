@@ -7,8 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "byte_scan.h"
+#include "byte_sink.h"
 #include "file_error.h"
-#include "text_file_access.h"
 #include "utf8_text.h"
 #include "word_separators.h"
 
@@ -34,8 +35,9 @@ class CapitalizationFilter {
   void Apply(std::span<char> block);
 
  private:
-  std::array<bool, 256> is_separator_{};
-  std::array<bool, 256> is_mark_{};
+  ByteSet separators_;
+  ByteSet marks_;
+  ByteFinder mark_finder_;
   bool at_start_ = true;
   bool after_mark_ = false;
 };
@@ -68,7 +70,8 @@ class Utf8CapitalizationFilter {
   void EndCharacter();
 
   WordSeparators separators_;
-  std::array<bool, 256> is_mark_{};
+  ByteSet marks_;
+  ByteFinder mark_finder_;
   std::size_t longest_separator_ = 1;
   GraphemeBreaks::State state_ = GraphemeBreaks::StartState();
   bool at_start_ = true;  // no character ended yet

@@ -6,8 +6,10 @@
 namespace vorpel {
 namespace {
 
-// The full 128-bit product of two 64-bit numbers, without relying on a
-// compiler's 128-bit type, so every platform computes the same draws.
+// The full 128-bit product of two 64-bit numbers. The compiler's 128-bit
+// integer gives it in one multiply where there is one (GCC and Clang on
+// 64-bit targets); elsewhere four 32-bit partial products are added up.
+// Both are exact, so every build computes the same draws.
 struct Product128 {
   std::uint64_t high;
   std::uint64_t low;

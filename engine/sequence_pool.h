@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text_file_access.h"
+#include "byte_buffer.h"
 #include "utf8_text.h"
 
 namespace vorpel {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "file_reading.h"
+
 namespace vorpel {
 namespace {
 

@@ -4,10 +4,11 @@
 #include <filesystem>
 #include <optional>
 
+#include "atomic_file_writer.h"
+#include "byte_sink.h"
 #include "file_error.h"
 #include "random_draw.h"
 #include "sequence_pool.h"
-#include "text_file_access.h"
 
 namespace vorpel {
 

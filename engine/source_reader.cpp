@@ -1,6 +1,6 @@
 #include "source_reader.h"
 
-#include <array>
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -9,89 +9,12 @@
 #include <utility>
 #include <vector>
 
+#include "byte_scan.h"
+#include "file_reading.h"
 #include "word_separators.h"
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace vorpel {
 namespace {
-
-// Which bytes end a word, as a table.
-class SeparatorTable {
- public:
-  explicit SeparatorTable(const std::array<bool, 256>& table) : table_(table) {
-    for (int byte = 0; byte < 256; ++byte) {
-      if (table_[static_cast<std::size_t>(byte)])
-        distinct_bytes_.push_back(static_cast<char>(byte));
-    }
-  }
-  bool Contains(char c) const { return table_[static_cast<unsigned char>(c)]; }
-  const std::string& DistinctBytes() const { return distinct_bytes_; }
-
-  // Bit i of the result is set when p[i] is a separator, for i in [0, 64).
-  std::uint64_t Mask64(const char* p) const {
-    std::uint64_t mask = 0;
-    for (int i = 0; i < 64; ++i) {
-      mask |= static_cast<std::uint64_t>(table_[static_cast<unsigned char>(p[i])]) << i;
-    }
-    return mask;
-  }
-
- private:
-  std::array<bool, 256> table_{};
-  std::string distinct_bytes_;
-};
-
-// No separator byte at all.
-template <int Count>
-class SeparatorVector;
-template <>
-class SeparatorVector<0> {
- public:
-  explicit SeparatorVector(const std::string& /*bytes*/) {}
-  std::uint64_t Mask64(const char* /*p*/) const { return 0; }
-};
-
-#if defined(__SSE2__)
-// The same test for a few distinct separator bytes, 16 bytes at a time.
-template <int Count>
-class SeparatorVector {
- public:
-  explicit SeparatorVector(const std::string& bytes) {
-    for (int k = 0; k < Count; ++k) wanted_[k] = _mm_set1_epi8(bytes[static_cast<std::size_t>(k)]);
-  }
-  // Written out for the four parts: as a loop, it is not unrolled at -O2
-  // and the loop's own work costs about as much as the comparisons.
-  std::uint64_t Mask64(const char* p) const {
-    return Mask16(p) | (Mask16(p + 16) << 16) | (Mask16(p + 32) << 32) | (Mask16(p + 48) << 48);
-  }
-
- private:
-  std::uint64_t Mask16(const char* p) const {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    __m128i hit = _mm_cmpeq_epi8(bytes, wanted_[0]);
-    for (int k = 1; k < Count; ++k) hit = _mm_or_si128(hit, _mm_cmpeq_epi8(bytes, wanted_[k]));
-    return static_cast<std::uint32_t>(_mm_movemask_epi8(hit));
-  }
-
-  __m128i wanted_[Count];
-};
-#endif
-
-// The number of set bits. Without the POPCNT instruction in the target,
-// std::popcount is a library call, slower than these few operations.
-inline std::size_t PopCount(std::uint64_t x) {
-#if defined(__POPCNT__) || defined(_MSC_VER)
-  return static_cast<std::size_t>(std::popcount(x));
-#else
-  x -= (x >> 1) & 0x5555555555555555u;
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return static_cast<std::size_t>((x * 0x0101010101010101u) >> 56);
-#endif
-}
 
 // Counts separators and records where items end: an item ends after every
 // seq_length-th separator byte.
@@ -101,7 +24,7 @@ class ItemCutter {
 
   // mask: the separators among the 64 bytes from offset base, as bits.
   void Take(std::uint64_t mask, std::size_t base) {
-    std::size_t count = PopCount(mask);
+    auto count = static_cast<std::size_t>(CountBits(mask));
     if (words_in_item_ + count < seq_length_) {
       words_in_item_ += count;
       return;
@@ -156,28 +79,22 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length,
   if (size == 0) return {};
   const bool wide = size + word_seps.Closer().size() > std::numeric_limits<std::uint32_t>::max();
   ItemEnds ends(wide);
-  const SeparatorTable separators(word_seps.Bytes());
+  const ByteSet& separators = word_seps.Bytes();
   ItemCutter cutter(ends, seq_length);
   const char* data = text.data();
 
+  // A few distinct separators are compared 16 bytes at a time; more are
+  // looked up in the table.
   const std::size_t blocks = size / 64;
-  const std::size_t distinct = separators.DistinctBytes().size();
-  const std::string& bytes = separators.DistinctBytes();
-  switch (distinct) {
+  switch (separators.Members().size()) {
     case 0: break;  // no byte ends a word: the whole text is one item
-#if defined(__SSE2__)
-    case 1: CutWhole64ByteBlocks(data, blocks, SeparatorVector<1>(bytes), cutter); break;
-    case 2: CutWhole64ByteBlocks(data, blocks, SeparatorVector<2>(bytes), cutter); break;
-    case 3: CutWhole64ByteBlocks(data, blocks, SeparatorVector<3>(bytes), cutter); break;
-    case 4: CutWhole64ByteBlocks(data, blocks, SeparatorVector<4>(bytes), cutter); break;
-#endif
+    case 1: CutWhole64ByteBlocks(data, blocks, SmallByteSet<1>(separators), cutter); break;
+    case 2: CutWhole64ByteBlocks(data, blocks, SmallByteSet<2>(separators), cutter); break;
+    case 3: CutWhole64ByteBlocks(data, blocks, SmallByteSet<3>(separators), cutter); break;
+    case 4: CutWhole64ByteBlocks(data, blocks, SmallByteSet<4>(separators), cutter); break;
     default: CutWhole64ByteBlocks(data, blocks, separators, cutter); break;
   }
-  std::uint64_t tail = 0;
-  for (std::size_t i = blocks * 64; i < size; ++i) {
-    if (separators.Contains(data[i])) tail |= std::uint64_t{1} << (i - blocks * 64);
-  }
-  cutter.Take(tail, blocks * 64);
+  cutter.Take(separators.Mask(data + blocks * 64, size - blocks * 64), blocks * 64);
 
   if (!separators.Contains(data[size - 1])) {
     // The text ends inside a word: that word closes the last item.
@@ -188,23 +105,10 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length,
   return SequencePool::FromEnds(std::move(text), std::move(ends));
 }
 
-// Bit i set where the byte at p + i is above 0x7F, for i in [0, 64).
-std::uint64_t HighBits64(const char* p) {
-#if defined(__SSE2__)
-  std::uint64_t mask = 0;
-  for (int part = 0; part < 4; ++part) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
-    mask |= std::uint64_t{static_cast<std::uint32_t>(_mm_movemask_epi8(bytes))} << (16 * part);
-  }
-  return mask;
-#else
-  std::uint64_t mask = 0;
-  for (int i = 0; i < 64; ++i) {
-    mask |= std::uint64_t{static_cast<unsigned char>(p[i]) >> 7} << i;
-  }
-  return mask;
-#endif
-}
+// No byte at all: the mask is always empty.
+struct NoBytes {
+  std::uint64_t Mask64(const char* /*p*/) const { return 0; }
+};
 
 // Words of a UTF-8 text with characters beyond ASCII. A separator must be
 // a whole character of the text. An ASCII separator between two ASCII
@@ -219,13 +123,10 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
   ItemEnds ends(wide);
   ItemCutter cutter(ends, seq_length);
   CharacterProbe probe(std::string_view(text.data(), size));
-  const std::array<bool, 256>& is_separator = word_seps.Bytes();
+  const ByteSet& is_separator = word_seps.Bytes();
   const std::vector<std::string>& wide_separators = word_seps.Wide();
-  std::array<bool, 256> wide_first{};
-  for (const auto& separator : wide_separators) {
-    wide_first[static_cast<unsigned char>(separator.front())] = true;
-  }
-  const SeparatorTable wide_first_table(wide_first);
+  ByteSet wide_first;
+  for (const auto& separator : wide_separators) wide_first.Insert(separator.front());
 
   std::size_t last_separator_end = 0;
   std::size_t pending_end = std::numeric_limits<std::size_t>::max();
@@ -254,7 +155,7 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
     if (!wide_separators.empty()) {
       // A wide separator starting with an ASCII byte needs a character
       // beyond ASCII after it.
-      doubtful |= wide_first_table.Mask64(block) & valid & (~ascii | ~ascii_next);
+      doubtful |= wide_first.Mask64(block) & valid & (~ascii | ~ascii_next);
     }
     if (pending_end - base < 64) {
       word_ends |= std::uint64_t{1} << (pending_end - base);
@@ -267,10 +168,10 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
       const std::size_t end = probe.CharacterAt(begin);
       if (end == 0) continue;
       const std::string_view character(data + begin, end - begin);
-      const bool is_separator_here =
-          character.size() == 1 ? is_separator[static_cast<unsigned char>(character.front())]
-                                : std::find(wide_separators.begin(), wide_separators.end(),
-                                            character) != wide_separators.end();
+      const bool is_separator_here = character.size() == 1
+                                         ? is_separator.Contains(character.front())
+                                         : std::find(wide_separators.begin(), wide_separators.end(),
+                                                     character) != wide_separators.end();
       if (!is_separator_here) continue;
       if (end - 1 - base < 64) {
         word_ends |= std::uint64_t{1} << (end - 1 - base);
@@ -298,17 +199,17 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
 SequencePool BuildUtf8WordPool(ByteBuffer text, std::size_t seq_length,
                                const WordSeparators& word_seps) {
   if (text.size() == 0) return {};
-  const SeparatorTable separators(word_seps.Bytes());
-  const std::string& bytes = separators.DistinctBytes();
-  switch (bytes.size()) {
-    // No ASCII separator: the mask is always empty.
-    case 0: return CutUtf8Words(std::move(text), seq_length, word_seps, SeparatorVector<0>(bytes));
-#if defined(__SSE2__)
-    case 1: return CutUtf8Words(std::move(text), seq_length, word_seps, SeparatorVector<1>(bytes));
-    case 2: return CutUtf8Words(std::move(text), seq_length, word_seps, SeparatorVector<2>(bytes));
-    case 3: return CutUtf8Words(std::move(text), seq_length, word_seps, SeparatorVector<3>(bytes));
-    case 4: return CutUtf8Words(std::move(text), seq_length, word_seps, SeparatorVector<4>(bytes));
-#endif
+  const ByteSet& separators = word_seps.Bytes();
+  switch (separators.Members().size()) {
+    case 0: return CutUtf8Words(std::move(text), seq_length, word_seps, NoBytes());
+    case 1:
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<1>(separators));
+    case 2:
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<2>(separators));
+    case 3:
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<3>(separators));
+    case 4:
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<4>(separators));
     default: return CutUtf8Words(std::move(text), seq_length, word_seps, separators);
   }
 }

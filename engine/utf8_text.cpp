@@ -6,6 +6,8 @@
 #include <bit>
 #include <cstring>
 
+#include "byte_scan.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define VORPEL_X86 1
@@ -415,39 +417,11 @@ struct BlockMasks {
 };
 
 BlockMasks Masks64(const unsigned char* p) {
-#if defined(__SSE2__)
-  BlockMasks masks{0, 0};
-  const __m128i below_c0 = _mm_set1_epi8(static_cast<char>(0xC0));
-  for (int part = 0; part < 4; ++part) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
-    const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(bytes));
-    // As signed bytes, 0x80..0xBF are -128..-65: less than 0xC0 (-64).
-    const auto cont =
-        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmplt_epi8(bytes, below_c0)));
-    masks.high |= std::uint64_t{high} << (16 * part);
-    masks.continuation |= std::uint64_t{cont} << (16 * part);
-  }
-  return masks;
-#else
-  BlockMasks masks{0, 0};
-  for (int i = 0; i < 64; ++i) {
-    masks.high |= std::uint64_t{p[i] >> 7} << i;
-    masks.continuation |= std::uint64_t{(p[i] & 0xC0) == 0x80} << i;
-  }
-  return masks;
-#endif
+  const auto* bytes = reinterpret_cast<const char*>(p);
+  return {HighBits64(bytes), ContinuationBits64(bytes)};
 }
 
-inline std::size_t PopCount(std::uint64_t x) {
-#if defined(__POPCNT__)
-  return static_cast<std::size_t>(std::popcount(x));
-#else
-  x -= (x >> 1) & 0x5555555555555555u;
-  x = (x & 0x3333333333333333u) + ((x >> 2) & 0x3333333333333333u);
-  x = (x + (x >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
-  return static_cast<std::size_t>((x * 0x0101010101010101u) >> 56);
-#endif
-}
+inline std::size_t PopCount(std::uint64_t x) { return static_cast<std::size_t>(CountBits(x)); }
 
 // The position of the n-th set bit of word (n from 0; n < its popcount):
 // a byte at a time, then a bit at a time.

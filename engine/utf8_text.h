@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "text_file_access.h"
+#include "byte_buffer.h"
 
 namespace vorpel {
 

@@ -18,7 +18,7 @@ std::optional<unsigned char> EightBitByteFor(char32_t code_point) {
 }
 
 WordSeparators::WordSeparators(std::string_view word_sep, TextEncoding source) : source_(source) {
-  const auto add_byte = [this](unsigned char byte) { bytes_[byte] = true; };
+  const auto add_byte = [this](unsigned char byte) { bytes_.Insert(static_cast<char>(byte)); };
   if (source == TextEncoding::RawBytes || !CheckUtf8(word_sep).Valid()) {
     // Raw bytes, each a separator.
     for (const char c : word_sep) {
@@ -51,7 +51,7 @@ WordSeparators::WordSeparators(std::string_view word_sep, TextEncoding source) :
 }
 
 bool WordSeparators::IsSeparator(std::string_view character) const {
-  if (character.size() == 1) return bytes_[static_cast<unsigned char>(character.front())];
+  if (character.size() == 1) return bytes_.Contains(character.front());
   return std::find(wide_.begin(), wide_.end(), character) != wide_.end();
 }
 

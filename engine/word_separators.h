@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "byte_scan.h"
 #include "utf8_text.h"
 
 namespace vorpel {
@@ -39,7 +40,7 @@ class WordSeparators {
   TextEncoding Source() const { return source_; }
   // The bytes that are whole separators by themselves: all separators of
   // an 8-bit source, the single-ASCII-byte ones of a UTF-8 source.
-  const std::array<bool, 256>& Bytes() const { return bytes_; }
+  const ByteSet& Bytes() const { return bytes_; }
   // The separators of a UTF-8 source that are not one ASCII byte (an em
   // dash, a no-break space, "e" with a combining accent, an emoji).
   const std::vector<std::string>& Wide() const { return wide_; }
@@ -51,7 +52,7 @@ class WordSeparators {
 
  private:
   TextEncoding source_;
-  std::array<bool, 256> bytes_{};
+  ByteSet bytes_;
   std::vector<std::string> wide_;
   std::string closer_;
 };

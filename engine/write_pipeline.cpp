@@ -1,9 +1,9 @@
 #include "write_pipeline.h"
 
 #include "capitalization.h"
+#include "file_reading.h"
 #include "numeric_text.h"
 #include "sequence_writer.h"
-#include "text_file_access.h"
 
 namespace vorpel {
 

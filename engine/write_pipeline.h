@@ -13,11 +13,7 @@ namespace vorpel {
 // The intermediate file of the capitalization route: one fixed place, the
 // same for every user and every run. The percent signs are plain
 // characters of the name.
-#ifdef _WIN32
-inline constexpr char TempFilePath[] = "C:\\%Vorpel.temp%";
-#else
 inline constexpr char TempFilePath[] = "/tmp/%Vorpel.temp%";
-#endif
 
 // Bytes that end a sentence for the capitalization fix.
 inline constexpr char SentenceEndMarks[] = ".!?_";

@@ -16,11 +16,7 @@ std::string SeparatorBytes(const QString& field_text) { return ToBytes(field_tex
 std::string NumberText(const QString& field_text) { return ToBytes(field_text); }
 
 std::filesystem::path PathFromField(const QString& field_text) {
-#ifdef _WIN32
-  return std::filesystem::path(field_text.toStdWString());
-#else
   return std::filesystem::path(QFile::encodeName(field_text).toStdString());
-#endif
 }
 
 QString FromFileSystemBytes(std::string_view bytes) {

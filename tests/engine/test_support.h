@@ -31,10 +31,11 @@
 #include <system_error>
 #include <vector>
 
+#include "byte_buffer.h"
+#include "byte_sink.h"
 #include "file_error.h"
 #include "reporter.h"
 #include "sequence_pool.h"
-#include "text_file_access.h"
 
 namespace vorpel::test {
 

@@ -31,13 +31,13 @@
 #include <random>
 #include <unordered_set>
 
+#include "file_reading.h"
 #include "info_dialogs.h"
 #include "numeric_text.h"
 #include "option_rules.h"
 #include "reference_algorithms.h"
 #include "source_reader.h"
 #include "test_support.h"
-#include "text_file_access.h"
 #include "window_test_support.h"
 
 namespace vorpel::test {

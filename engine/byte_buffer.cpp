@@ -1,0 +1,53 @@
+#include "byte_buffer.h"
+
+#include <sys/mman.h>
+
+#include <new>
+#include <utility>
+
+namespace vorpel {
+namespace {
+
+// The block is an anonymous mapping marked for huge pages: a source of
+// hundreds of megabytes is then faulted in 2 MiB at a time, not 4 KiB, and
+// grows by remapping, never by copying.
+constexpr std::size_t kPageSize = 4096;
+
+std::size_t RoundUpToPage(std::size_t size) { return (size + kPageSize - 1) & ~(kPageSize - 1); }
+
+}  // namespace
+
+ByteBuffer::~ByteBuffer() {
+  if (data_ != nullptr) ::munmap(data_, capacity_);
+}
+
+ByteBuffer::ByteBuffer(ByteBuffer&& other) noexcept
+    : data_(std::exchange(other.data_, nullptr)),
+      size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0)) {}
+
+ByteBuffer& ByteBuffer::operator=(ByteBuffer&& other) noexcept {
+  if (this != &other) {
+    ByteBuffer old(std::move(*this));
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+  }
+  return *this;
+}
+
+void ByteBuffer::Reserve(std::size_t capacity) {
+  if (capacity <= capacity_) return;
+  const std::size_t mapped = RoundUpToPage(capacity);
+  void* block = data_ == nullptr ? ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
+                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                                 : ::mremap(data_, capacity_, mapped, MREMAP_MAYMOVE);
+  if (block == MAP_FAILED) throw std::bad_alloc();
+  ::madvise(block, mapped, MADV_HUGEPAGE);
+  data_ = static_cast<char*>(block);
+  capacity_ = mapped;
+}
+
+void ByteBuffer::Clear() { *this = ByteBuffer(); }
+
+}  // namespace vorpel

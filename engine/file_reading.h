@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <span>
+
+#include "byte_buffer.h"
+#include "file_error.h"
+
+namespace vorpel {
+
+/**
+ * True when something that is not a folder exists at path (links are
+ * followed). False for an empty path, a folder and a dangling link: the
+ * test the Read command and the overwrite check make before touching a file.
+ */
+bool FileExists(const std::filesystem::path& path);
+
+/**
+ * Reads the whole file at path into out, leaving at least spare bytes of
+ * capacity after the content (the reader closes a last word there).
+ * Regular files and pipes are read; folders and devices are refused. On
+ * failure out is left empty.
+ *
+ * **Example**:
+ *
+ *     ByteBuffer text;
+ *     if (FileStatus error = ReadWholeFile("source.txt", text, 1)) ...
+ */
+FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare = 0);
+
+/**
+ * Calls consume with consecutive blocks of the file's content, each at most
+ * block_size bytes and writable so a filter can work in place. Stops at the
+ * first error, its own or consume's. With follow_links false a symbolic
+ * link at path is refused.
+ */
+FileStatus ForEachBlock(const std::filesystem::path& path, bool follow_links,
+                        std::size_t block_size,
+                        const std::function<FileStatus(std::span<char>)>& consume);
+
+}  // namespace vorpel

@@ -1,0 +1,89 @@
+#include "byte_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+
+namespace vorpel {
+namespace {
+
+// Fills the buffer's whole capacity with a pattern that depends on the
+// position, so a byte moved or lost on growth is seen.
+char PatternAt(std::size_t i) { return static_cast<char>((i * 131) ^ (i >> 9)); }
+
+TEST(ByteBuffer, StartsEmpty) {
+  const ByteBuffer buffer;
+  EXPECT_EQ(buffer.data(), nullptr);
+  EXPECT_EQ(buffer.size(), 0u);
+  EXPECT_EQ(buffer.capacity(), 0u);
+}
+
+TEST(ByteBuffer, GrowingKeepsEveryByteWritten) {
+  // Sizes below, at and above a page, and large enough to be moved by the
+  // system when it grows.
+  ByteBuffer buffer;
+  std::size_t filled = 0;
+  for (const std::size_t wanted : {1u, 4095u, 4096u, 4097u, 3'000'001u, 40'000'000u}) {
+    SCOPED_TRACE(wanted);
+    buffer.Reserve(wanted);
+    ASSERT_GE(buffer.capacity(), wanted);
+    for (std::size_t i = 0; i < filled; ++i) {
+      ASSERT_EQ(buffer.data()[i], PatternAt(i)) << "byte " << i;
+    }
+    for (std::size_t i = filled; i < buffer.capacity(); ++i) buffer.data()[i] = PatternAt(i);
+    filled = buffer.capacity();
+  }
+}
+
+TEST(ByteBuffer, SmallerReserveKeepsCapacityAndContent) {
+  ByteBuffer buffer;
+  buffer.Reserve(10'000);
+  std::memcpy(buffer.data(), "kept", 4);
+  buffer.Resize(4);
+  const std::size_t capacity = buffer.capacity();
+  const char* const data = buffer.data();
+  buffer.Reserve(10);
+  EXPECT_EQ(buffer.capacity(), capacity);
+  EXPECT_EQ(buffer.data(), data);
+  EXPECT_EQ(std::string(buffer.data(), buffer.size()), "kept");
+}
+
+TEST(ByteBuffer, MoveHandsOverTheBlockAndEmptiesTheSource) {
+  ByteBuffer source;
+  source.Reserve(100);
+  std::memcpy(source.data(), "moved", 5);
+  source.Resize(5);
+  const char* const block = source.data();
+
+  ByteBuffer built(std::move(source));
+  EXPECT_EQ(built.data(), block);
+  EXPECT_EQ(std::string(built.data(), built.size()), "moved");
+  EXPECT_EQ(source.data(), nullptr);  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(source.size(), 0u);
+  EXPECT_EQ(source.capacity(), 0u);
+
+  ByteBuffer assigned;
+  assigned.Reserve(8);
+  assigned = std::move(built);
+  EXPECT_EQ(assigned.data(), block);
+  EXPECT_EQ(assigned.size(), 5u);
+  EXPECT_EQ(built.data(), nullptr);  // NOLINT(bugprone-use-after-move)
+  EXPECT_EQ(built.capacity(), 0u);
+}
+
+TEST(ByteBuffer, ClearFreesEverything) {
+  ByteBuffer buffer;
+  buffer.Reserve(1 << 20);
+  buffer.Resize(10);
+  buffer.Clear();
+  EXPECT_EQ(buffer.data(), nullptr);
+  EXPECT_EQ(buffer.size(), 0u);
+  EXPECT_EQ(buffer.capacity(), 0u);
+  buffer.Reserve(3);  // usable again afterwards
+  EXPECT_GE(buffer.capacity(), 3u);
+}
+
+}  // namespace
+}  // namespace vorpel

@@ -1,0 +1,176 @@
+#include "file_reading.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "test_support.h"
+
+namespace vorpel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Succeeded;
+using test::TempDir;
+
+std::string RandomBytes(std::size_t size, std::uint64_t seed) {
+  std::mt19937_64 rng(seed);
+  std::string bytes(size, '\0');
+  for (char& c : bytes) c = static_cast<char>(rng());
+  return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// FileExists
+
+TEST(FileExists, FilesYesFoldersAndEmptyPathNo) {
+  TempDir dir;
+  test::WriteFile(dir / "file", "x");
+  test::WriteFile(dir / "empty", "");
+  fs::create_directory(dir / "folder");
+  fs::create_symlink("file", dir / "link-to-file");
+  fs::create_symlink("folder", dir / "link-to-folder");
+  fs::create_symlink("nowhere", dir / "dangling");
+  ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+  struct Case {
+    fs::path path;
+    bool exists;
+  };
+  const std::vector<Case> cases = {
+      {dir / "file", true},         {dir / "empty", true},    {dir / "fifo", true},
+      {dir / "link-to-file", true}, {dir / "folder", false},  {dir / "link-to-folder", false},
+      {dir / "dangling", false},    {dir / "missing", false}, {dir / "file" / "below", false},
+      {fs::path(), false},
+  };
+  for (const auto& [path, exists] : cases) EXPECT_EQ(FileExists(path), exists) << path;
+}
+
+// ---------------------------------------------------------------------------
+// Reading
+
+TEST(ReadWholeFile, ReadsEveryByteAndLeavesSpare) {
+  TempDir dir;
+  for (const std::size_t size : {0u, 1u, 4095u, 4096u, 3'000'001u}) {
+    SCOPED_TRACE(size);
+    const std::string bytes = RandomBytes(size, size);
+    test::WriteFile(dir / "in", bytes);
+    ByteBuffer buffer;
+    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1)));
+    ASSERT_EQ(buffer.size(), size);
+    EXPECT_GE(buffer.capacity(), size + 1);
+    EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+  }
+}
+
+TEST(ReadWholeFile, PipeLongerThanTheFirstBlock_GrowsTheBuffer) {
+  // A pipe has no size to start from: the buffer starts at 64 KiB and must
+  // grow, several times here, without losing or reordering a byte.
+  TempDir dir;
+  const fs::path fifo = dir / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string bytes = RandomBytes(300'000, 4);
+  std::thread writer([&] {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    // Uneven pieces, so reads end at odd places.
+    for (std::size_t done = 0; done < bytes.size();) {
+      const std::size_t piece = std::min<std::size_t>(bytes.size() - done, 7'777);
+      const ssize_t put = ::write(fd, bytes.data() + done, piece);
+      if (put <= 0) break;
+      done += static_cast<std::size_t>(put);
+    }
+    ::close(fd);
+  });
+  ByteBuffer buffer;
+  const FileStatus status = ReadWholeFile(fifo, buffer, 1);
+  writer.join();
+  ASSERT_TRUE(Succeeded(status));
+  ASSERT_EQ(buffer.size(), bytes.size());
+  EXPECT_GE(buffer.capacity(), bytes.size() + 1);
+  EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+}
+
+TEST(ReadWholeFile, FailuresNameThePathAndLeaveBufferEmpty) {
+  TempDir dir;
+  fs::create_directory(dir / "folder");
+  for (const fs::path& path : {dir / "missing", dir / "folder"}) {
+    SCOPED_TRACE(path.string());
+    ByteBuffer buffer;
+    buffer.Reserve(16);
+    buffer.Resize(5);
+    const FileStatus status = ReadWholeFile(path, buffer, 1);
+    ASSERT_NE(status, std::nullopt);
+    EXPECT_TRUE(status->code);
+    EXPECT_NE(status->Describe().find(path.filename().string()), std::string::npos)
+        << status->Describe();
+    EXPECT_EQ(buffer.size(), 0u);
+  }
+}
+
+TEST(ReadWholeFile, EndlessDeviceIsRefused) {
+  // Reading /dev/zero would never end; the child is stopped if it tries.
+  const int code = test::RunInChild([] {
+    ::alarm(5);
+    ByteBuffer buffer;
+    return ReadWholeFile("/dev/zero", buffer) ? 0 : 1;
+  });
+  EXPECT_EQ(code, 0) << "1: accepted, 142: still reading after 5 s";
+}
+
+TEST(ForEachBlock, BlocksJoinToTheFileAndRespectTheSize) {
+  TempDir dir;
+  const std::string bytes = RandomBytes(100'000, 9);
+  test::WriteFile(dir / "in", bytes);
+  for (const std::size_t block_size : {1u, 7u, 4096u, 1u << 20}) {
+    std::string joined;
+    ASSERT_TRUE(Succeeded(ForEachBlock(dir / "in", true, block_size, [&](std::span<char> block) {
+      EXPECT_LE(block.size(), block_size);
+      EXPECT_FALSE(block.empty());
+      joined.append(block.data(), block.size());
+      return FileStatus();
+    })));
+    EXPECT_TRUE(joined == bytes) << block_size;
+  }
+}
+
+TEST(ForEachBlock, StopsAtConsumersError) {
+  TempDir dir;
+  test::WriteFile(dir / "in", std::string(10'000, 'x'));
+  int calls = 0;
+  const FileStatus status = ForEachBlock(dir / "in", true, 100, [&](std::span<char>) {
+    ++calls;
+    return FileStatus(FileError{"sink", std::make_error_code(std::errc::no_space_on_device)});
+  });
+  ASSERT_NE(status, std::nullopt);
+  EXPECT_EQ(status->code, std::make_error_code(std::errc::no_space_on_device));
+  EXPECT_EQ(calls, 1);
+}
+
+TEST(ForEachBlock, LinkRefusedUnlessFollowed) {
+  TempDir dir;
+  test::WriteFile(dir / "real", "content");
+  fs::create_symlink("real", dir / "link");
+  const auto collect = [](std::string& out) {
+    return [&out](std::span<char> block) {
+      out.append(block.data(), block.size());
+      return FileStatus();
+    };
+  };
+  std::string followed;
+  EXPECT_TRUE(Succeeded(ForEachBlock(dir / "link", true, 4096, collect(followed))));
+  EXPECT_EQ(followed, "content");
+  std::string refused;
+  EXPECT_NE(ForEachBlock(dir / "link", false, 4096, collect(refused)), std::nullopt);
+  EXPECT_EQ(refused, "");
+  EXPECT_NE(ForEachBlock(dir / "missing", true, 4096, collect(refused)), std::nullopt);
+}
+
+}  // namespace
+}  // namespace vorpel
