@@ -165,6 +165,30 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
       const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
       doubtful &= doubtful - 1;
       const std::size_t begin = base + bit;
+      const auto byte = static_cast<unsigned char>(data[begin]);
+      if (byte < 0x80) {
+        // An ASCII byte is a character by itself unless the code point
+        // before joins it (a prepended mark) or the one after joins it
+        // (a combining mark): its two neighbours decide.
+        bool alone = true;
+        std::size_t length = 0;
+        if (begin > 0 && static_cast<unsigned char>(data[begin - 1]) >= 0x80) {
+          std::size_t lead = begin - 1;
+          while ((static_cast<unsigned char>(data[lead]) & 0xC0) == 0x80) --lead;
+          alone = GraphemeBreaks::BreakBeforeAscii(DecodeAt(data + lead, length), byte);
+          if (!alone) continue;  // inside a character that began before
+        }
+        if (begin + 1 < size && static_cast<unsigned char>(data[begin + 1]) >= 0x80) {
+          alone = GraphemeBreaks::BreakAfterAscii(byte, DecodeAt(data + begin + 1, length));
+        }
+        if (alone) {
+          if (!is_separator.Contains(data[begin])) continue;
+          word_ends |= std::uint64_t{1} << bit;
+          last_separator_end = begin + 1;
+          continue;
+        }
+        // A longer character starts here: it may be a wide separator.
+      }
       const std::size_t end = probe.CharacterAt(begin);
       if (end == 0) continue;
       const std::string_view character(data + begin, end - begin);
@@ -280,14 +304,20 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
   // Room after the text for the character that closes a word cut off by
   // its end.
   const std::size_t spare = std::max<std::size_t>(1, session.settings.WordSep.size());
-  if (auto error = ReadWholeFile(path, text, spare)) {
-    ReportError(reporter, ErrorKind::IO, error->Describe());
+  // The text is checked for UTF-8 piece by piece as it is read, while
+  // each piece is still in the cache.
+  Utf8Checker checker;
+  const auto check_piece = [&checker](std::string_view piece) { checker.Feed(piece); };
+  const FileStatus read_error = choice == EncodingChoice::Bytes
+                                    ? ReadWholeFile(path, text, spare)
+                                    : ReadWholeFile(path, text, spare, check_piece);
+  if (read_error) {
+    ReportError(reporter, ErrorKind::IO, read_error->Describe());
     return ReadOutcome::Failed;
   }
   try {
-    const Utf8Check check = choice == EncodingChoice::Bytes
-                                ? Utf8Check{std::size_t{0}, false}
-                                : CheckUtf8(std::string_view(text.data(), text.size()));
+    const Utf8Check check =
+        choice == EncodingChoice::Bytes ? Utf8Check{std::size_t{0}, false} : checker.Finish();
     if (choice == EncodingChoice::Utf8 && !check.Valid()) {
       ReportError(reporter, ErrorKind::IO,
                   path.string() + ": not UTF-8: the first invalid byte sequence starts at byte " +

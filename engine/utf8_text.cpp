@@ -320,6 +320,17 @@ std::uint8_t GraphemeBreaks::LearnClass(char32_t cp) {
   return cls;
 }
 
+std::uint32_t GraphemeBreaks::StatesJoiningAscii() {
+  std::uint32_t states = 0;
+  for (State state = 1; state < kClasses; ++state) {
+    // Only states the library can be in: classes it has, and its own
+    // state for a pictograph followed by a joiner.
+    if (state > UTF8PROC_BOUNDCLASS_E_ZWG) break;
+    if (MayJoinAscii(state)) states |= std::uint32_t{1} << state;
+  }
+  return states;
+}
+
 bool GraphemeBreaks::LearnJoinsAscii(State state) {
   bool joins = false;
   for (const char32_t c : {U'a', U'\r', U'\n', U'\0'}) {
@@ -462,6 +473,11 @@ LetterIndex LetterIndex::Build(std::string_view text) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
   GraphemeBreaks::State state = GraphemeBreaks::StartState();
+  // The state after each ASCII byte, and the states an ASCII byte may join,
+  // asked once.
+  std::array<GraphemeBreaks::State, 128> after_ascii{};
+  for (unsigned char c = 0; c < 128; ++c) after_ascii[c] = GraphemeBreaks::StateAfterAscii(c);
+  const std::uint32_t joining_ascii = GraphemeBreaks::StatesJoiningAscii();
   // Whether the byte before the current block is ASCII. At the start of
   // the text it counts as not, so the first character goes to the library.
   std::uint64_t ascii_before = 0;
@@ -501,13 +517,16 @@ LetterIndex LetterIndex::Build(std::string_view text) {
       while (doubtful != 0) {
         const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
         doubtful &= doubtful - 1;
-        if ((ascii_prev >> bit) & 1u)
-          state = GraphemeBreaks::StateAfterAscii(bytes[base + bit - 1]);
+        // After an ASCII byte the state is that byte's own; chosen without
+        // a branch, as either case is common.
+        const std::uint64_t after_ascii_byte = (ascii_prev >> bit) & 1u;
+        const unsigned char before = bytes[base + bit - after_ascii_byte] & 0x7F;
+        state = after_ascii_byte != 0 ? after_ascii[before] : state;
         std::size_t length = 0;
         const char32_t cp = DecodeWide(block + bit, length);
-        if (GraphemeBreaks::BreakBefore(state, cp)) starts |= std::uint64_t{1} << bit;
+        starts |= std::uint64_t{GraphemeBreaks::BreakBefore(state, cp)} << bit;
         const std::size_t next = base + bit + length;
-        if (GraphemeBreaks::MayJoinAscii(state) && next < size && bytes[next] < 0x80) {
+        if (((joining_ascii >> state) & 1u) != 0 && next < size && bytes[next] < 0x80) {
           GraphemeBreaks::State after = state;
           if (!GraphemeBreaks::BreakBefore(after, bytes[next])) {
             if (next < base + 64) {

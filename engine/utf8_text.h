@@ -117,6 +117,25 @@ class GraphemeBreaks {
   // The state after the ASCII character c, whatever came before it.
   static State StateAfterAscii(unsigned char c) { return ClassOf(c); }
 
+  // Whether a boundary lies between code point previous and the ASCII
+  // character c right after it. An ASCII character is neither a regional
+  // indicator nor pictographic, the two cases where the library looks
+  // further back, so the two code points decide.
+  static bool BreakBeforeAscii(char32_t previous, unsigned char c) {
+    State state = ClassOf(previous);
+    return BreakBefore(state, c);
+  }
+  // Whether a boundary lies between the ASCII character c and code point
+  // next (decided by the two alone, as the state after c is c's class).
+  static bool BreakAfterAscii(unsigned char c, char32_t next) {
+    State state = ClassOf(c);
+    return BreakBefore(state, next);
+  }
+
+  // The states after which an ASCII character can belong to the same
+  // character, as bits (bit s for state s).
+  static std::uint32_t StatesJoiningAscii();
+
   // Whether an ASCII character after this state can belong to the same
   // character (true only after a prepended mark such as U+0600).
   static bool MayJoinAscii(State state) {
