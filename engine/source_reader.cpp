@@ -105,6 +105,20 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length,
   return SequencePool::FromEnds(std::move(text), std::move(ends));
 }
 
+// The code point starting at p in valid UTF-8 that ends at end, decoded
+// without branches on its length where four bytes can be read.
+inline char32_t DecodeNear(const char* p, const char* end) {
+  std::size_t length = 0;
+  if (end - p < 4) return DecodeAt(p, length);
+  std::uint32_t word;
+  std::memcpy(&word, p, 4);
+  const std::uint32_t lead = word & 0xFF;
+  const auto ones = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(lead)));
+  const std::uint32_t full = ((lead & (0x7Fu >> ones)) << 18) | (((word >> 8) & 0x3F) << 12) |
+                             (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F);
+  return full >> (6 * (4 - ones));
+}
+
 // No byte at all: the mask is always empty.
 struct NoBytes {
   std::uint64_t Mask64(const char* /*p*/) const { return 0; }
@@ -170,17 +184,19 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
         // An ASCII byte is a character by itself unless the code point
         // before joins it (a prepended mark) or the one after joins it
         // (a combining mark): its two neighbours decide.
-        bool alone = true;
-        std::size_t length = 0;
-        if (begin > 0 && static_cast<unsigned char>(data[begin - 1]) >= 0x80) {
+        // Both sides are looked at without branches on the lengths of
+        // the code points, which vary from one to the next.
+        const bool high_before = ((~ascii_prev) >> bit) & 1u;
+        const bool high_after = ((~ascii_next) >> bit) & 1u && begin + 1 < size;
+        char32_t before = ' ';
+        if (high_before) {
           std::size_t lead = begin - 1;
           while ((static_cast<unsigned char>(data[lead]) & 0xC0) == 0x80) --lead;
-          alone = GraphemeBreaks::BreakBeforeAscii(DecodeAt(data + lead, length), byte);
-          if (!alone) continue;  // inside a character that began before
+          before = DecodeNear(data + lead, data + size);
         }
-        if (begin + 1 < size && static_cast<unsigned char>(data[begin + 1]) >= 0x80) {
-          alone = GraphemeBreaks::BreakAfterAscii(byte, DecodeAt(data + begin + 1, length));
-        }
+        const char32_t after = high_after ? DecodeNear(data + begin + 1, data + size) : U' ';
+        if (!GraphemeBreaks::BreakBeforeAscii(before, byte)) continue;  // inside a character
+        const bool alone = GraphemeBreaks::BreakAfterAscii(byte, after);
         if (alone) {
           if (!is_separator.Contains(data[begin])) continue;
           word_ends |= std::uint64_t{1} << bit;
