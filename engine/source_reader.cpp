@@ -220,7 +220,8 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
       }
       last_separator_end = end;
     }
-    if (word_ends != 0) {
+    // Only the last block can hold the end of the text.
+    if (base + 64 >= size && word_ends != 0) {
       last_separator_end = std::max(
           last_separator_end, base + 64 - static_cast<std::size_t>(std::countl_zero(word_ends)));
     }
