@@ -69,19 +69,19 @@ constexpr std::array<std::uint32_t, 15> kLengthWeights = {30, 170, 200, 150, 110
                                                           40, 30,  20,  10,  5,   3,  2};
 
 // Characters beyond ASCII for the UTF-8 corpus.
-constexpr std::array<std::string_view, 12> kAccented = {
-    "\u00e9", "\u00e8", "\u00e0", "\u00fc", "\u00f6", "\u00e4",
-    "\u00f1", "\u00e7", "\u00df", "\u00ea", "\u00ee", "\u00f4"};
+constexpr std::array<std::string_view, 12> kAccented = {"\u00e9", "\u00e8", "\u00e0", "\u00fc",
+                                                        "\u00f6", "\u00e4", "\u00f1", "\u00e7",
+                                                        "\u00df", "\u00ea", "\u00ee", "\u00f4"};
 constexpr std::array<std::string_view, 6> kCombining = {"\u0301", "\u0300", "\u0308",
-                                                         "\u0302", "\u0327", "\u0303"};
+                                                        "\u0302", "\u0327", "\u0303"};
 constexpr std::array<std::string_view, 16> kIdeographs = {
     "\u4e2d", "\u6587", "\u5b57", "\u8a9e", "\u65e5", "\u672c", "\u4eba", "\u5927",
     "\u5c0f", "\u5c71", "\u5ddd", "\u6c34", "\u706b", "\u6728", "\u91d1", "\u571f"};
 constexpr std::array<std::string_view, 8> kEmoji = {
-    "\U0001F44D\U0001F3FD",                                   // thumbs up, skin tone
-    "\U0001F469\u200D\U0001F469\u200D\U0001F467",              // family, joined
-    "\U0001F1EB\U0001F1F7",                                   // a flag
-    "\u2764\uFE0F",                                            // heart with selector
+    "\U0001F44D\U0001F3FD",                        // thumbs up, skin tone
+    "\U0001F469\u200D\U0001F469\u200D\U0001F467",  // family, joined
+    "\U0001F1EB\U0001F1F7",                        // a flag
+    "\u2764\uFE0F",                                // heart with selector
     "\U0001F600",
     "\U0001F44B\U0001F3FB",
     "\U0001F468\u200D\U0001F4BB",
