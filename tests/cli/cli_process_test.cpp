@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "cli_test_support.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
-namespace vorpel::testing {
+namespace vorpel::test {
 namespace {
 namespace fs = std::filesystem;
 
@@ -156,7 +159,7 @@ TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
   WriteFile(dir_ / "out.txt", "old text");
   // 10,000 sequences of up to 100 letters are far more than the 64 KiB the
   // child may write.
-  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 5));
+  WriteFile(dir_ / "big.txt", MakeText(200000, 5, MixedText()));
   ChildSetup setup;
   setup.file_size_limit = 64 * 1024;
   const ChildResult result =
@@ -176,7 +179,7 @@ TEST_F(CliProcess, StandardOutputFull_Reported) {
 }
 
 TEST_F(CliProcess, StandardOutputClosedPipe_ReportedWhenSigpipeIsIgnored) {
-  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 6));
+  WriteFile(dir_ / "big.txt", MakeText(200000, 6, MixedText()));
   ChildSetup setup;
   setup.stdout_broken_pipe = true;
   // Far more than a pipe holds, so the write fails whatever the timing.
@@ -211,4 +214,4 @@ TEST_F(CliProcess, SourceMayBeTheTarget_WithOverwrite) {
 }
 
 }  // namespace
-}  // namespace vorpel::testing
+}  // namespace vorpel::test

@@ -1,17 +1,15 @@
 #pragma once
 
 // Helpers of the whole-process fault tests: a small real file system that
-// fills up, a file size limit for this process, the program's stray
-// temporary files, and the batch command started as a child process.
+// fills up, a file size limit for this process, and the program's stray
+// temporary files.
 
-#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
@@ -20,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "test_support.h"
-
 namespace vorpel::test {
+
+namespace fs = std::filesystem;
 
 // The names of the atomic writer's new files in folder: what a Write that
 // did not finish would leave behind.
@@ -121,58 +119,5 @@ class ScopedFileSizeLimit {
   void (*old_handler_)(int) = SIG_DFL;
   bool ok_ = false;
 };
-
-// A child process running a program with arguments, started from work_dir
-// with standard input from /dev/null and standard output and error into
-// the given files.
-inline pid_t StartProgram(const std::vector<std::string>& command, const fs::path& work_dir,
-                          const fs::path& out_path, const fs::path& err_path) {
-  std::vector<std::string> strings = command;
-  std::vector<char*> argv;
-  for (std::string& arg : strings) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  // Only async-signal-safe calls from here to exec.
-  const int in = ::open("/dev/null", O_RDONLY);
-  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || out < 0 || err < 0 || ::chdir(work_dir.c_str()) != 0) ::_exit(127);
-  ::dup2(in, STDIN_FILENO);
-  ::dup2(out, STDOUT_FILENO);
-  ::dup2(err, STDERR_FILENO);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
-}
-
-// The exit code of a child, or 128 + the signal number that ended it.
-inline int WaitForChild(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
-struct ProgramResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a program to its end (see StartProgram); its output is collected in
-// files of scratch, a folder the test does not look at otherwise.
-inline ProgramResult RunProgram(const std::vector<std::string>& command, const fs::path& work_dir,
-                                const fs::path& scratch) {
-  const fs::path out_path = scratch / "stdout";
-  const fs::path err_path = scratch / "stderr";
-  ProgramResult result;
-  result.exit_code = WaitForChild(StartProgram(command, work_dir, out_path, err_path));
-  result.out = ReadFile(out_path);
-  result.err = ReadFile(err_path);
-  return result;
-}
 
 }  // namespace vorpel::test

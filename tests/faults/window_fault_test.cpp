@@ -11,7 +11,8 @@
 #include <cstring>
 
 #include "fault_support.h"
-#include "window_test_support.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {
