@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_test_support.h"
+#include "run_cli.h"
 #include "vorpel_test/files.h"
 #include "vorpel_test/temp_dir.h"
 

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "capitalization.h"
-#include "cli_test_support.h"
 #include "generation_settings.h"
 #include "random_draw.h"
+#include "run_cli.h"
 #include "sequence_writer.h"
 #include "source_reader.h"
 #include "vorpel_test/engine_doubles.h"

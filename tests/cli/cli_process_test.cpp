@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli_test_support.h"
+#include "run_cli.h"
 #include "vorpel_test/files.h"
 #include "vorpel_test/temp_dir.h"
 #include "vorpel_test/text_generator.h"
@@ -23,16 +23,6 @@ constexpr char kFileFailed[] = "The file could not be read or written.";
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-// Files the atomic writer may have left behind, besides the named ones.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
-  }
-  return names;
 }
 
 class CliProcess : public ::testing::Test {
@@ -52,7 +42,7 @@ TEST_F(CliProcess, Success_WritesTheTargetAndPrintsNothing) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "");
   EXPECT_FALSE(ReadFile(dir_ / "out.txt").empty());
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
 }
 
 TEST_F(CliProcess, BadArguments_ExitTwoAndTouchNothing) {
@@ -124,7 +114,7 @@ TEST_F(CliProcess, ErrorPaths_ExitOneWithTheMessageAndThePath) {
     }
     EXPECT_EQ(result.out, "") << c.what;
     EXPECT_FALSE(fs::exists(dir_ / "out.txt")) << c.what;
-    EXPECT_TRUE(Leftovers(dir_.path()).empty()) << c.what;
+    EXPECT_TRUE(StrayFiles(dir_.path()).empty()) << c.what;
   }
 }
 
@@ -167,7 +157,7 @@ TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: File too large\n");
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old text");
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
 }
 
 TEST_F(CliProcess, StandardOutputFull_Reported) {

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "fault_support.h"
+#include "fault_conditions.h"
 #include "vorpel_test/child_process.h"
 #include "vorpel_test/files.h"
 #include "vorpel_test/temp_dir.h"
@@ -16,6 +16,8 @@
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Names = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;

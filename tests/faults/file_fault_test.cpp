@@ -10,7 +10,6 @@
 #include <chrono>
 #include <thread>
 
-#include "fault_support.h"
 #include "generation_settings.h"
 #include "session.h"
 #include "source_reader.h"
@@ -24,6 +23,8 @@
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Events = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;

@@ -1,5 +1,6 @@
 #include "vorpel_test/files.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -24,6 +25,17 @@ std::string ReadFile(const fs::path& path) {
 
 fs::perms PermissionsOf(const fs::path& path) {
   return fs::symlink_status(path).permissions() & fs::perms::mask;
+}
+
+std::vector<std::string> StrayFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(folder, ignored)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace vorpel::test

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vorpel::test {
 
@@ -18,5 +19,9 @@ std::string ReadFile(const std::filesystem::path& path);
 
 // The permission bits of path itself (a link is not followed).
 std::filesystem::perms PermissionsOf(const std::filesystem::path& path);
+
+// The names of the atomic writer's new files in folder, sorted: what a
+// Write that did not finish would leave behind. Empty for a missing folder.
+std::vector<std::string> StrayFiles(const std::filesystem::path& folder);
 
 }  // namespace vorpel::test

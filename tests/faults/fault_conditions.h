@@ -1,39 +1,22 @@
 #pragma once
 
-// Helpers of the whole-process fault tests: a small real file system that
-// fills up, a file size limit for this process, and the program's stray
-// temporary files.
+// Conditions under which the fault tests make file operations fail: a
+// small real file system that fills up, and a file size limit for this
+// process.
 
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace vorpel::test {
-
-namespace fs = std::filesystem;
-
-// The names of the atomic writer's new files in folder: what a Write that
-// did not finish would leave behind.
-inline std::vector<std::string> StrayFiles(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(folder, ignored)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Moves this process into a mount namespace of its own, with every mount
 // private, so that what it mounts is seen by it and its children only and
@@ -62,8 +45,8 @@ inline bool EnterOwnMountNamespace(std::string& why) {
 // that really fills up: writes past its size fail with ENOSPC.
 class SmallFileSystem {
  public:
-  SmallFileSystem(const fs::path& folder, std::size_t bytes) {
-    fs::create_directories(folder);
+  SmallFileSystem(const std::filesystem::path& folder, std::size_t bytes) {
+    std::filesystem::create_directories(folder);
     if (!EnterOwnMountNamespace(why_)) return;
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
     if (::mount("vorpel-test", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) !=
@@ -90,7 +73,7 @@ class SmallFileSystem {
   }
 
  private:
-  fs::path folder_;
+  std::filesystem::path folder_;
   std::string why_;
 };
 
