@@ -137,7 +137,7 @@ std::string RandomFixText(std::mt19937_64& rng, std::size_t max_length) {
   const std::size_t length = rng() % (max_length + 1);
   return test::MakeText(length, rng,
                         test::Steps({test::Choice({{1, test::OneOf(test::ByteRange(0, 255))},
-                                                   {7, test::Run(1, 3, kPieces)}})},
+                                                   {7, test::Repeated(1, 3, kPieces)}})},
                                     /*cut_to_size=*/false));
 }
 

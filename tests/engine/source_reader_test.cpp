@@ -208,9 +208,9 @@ std::string RandomText(std::mt19937_64& rng, const std::string& word_sep, std::s
   test::TextStyle style =
       test::Steps({Choice({{1, OneOf(test::ByteRange(0, 255))},
                            {1, OneOf(test::ByteRange('a', 'z'))},
-                           {1, test::Run(1, 6, "abc")},
+                           {1, test::Repeated(1, 6, "abc")},
                            {1, OneOf(word_sep)},
-                           {1, test::Run(2, 6, word_sep)},
+                           {1, test::Repeated(2, 6, word_sep)},
                            {1, Choice({{1, Literal("\r\n")},
                                        {1, Choice({{1, Literal("\r")}, {1, Literal("\n")}})}})},
                            {1, Literal(std::string(1, '\0'))},
@@ -284,10 +284,10 @@ TEST(ReaderDifferential, EveryLengthFromOneToHundredOnOneText) {
 TEST(ReaderDifferential, LargeSourcesCrossingTableBlocks) {
   // Several hundred thousand items: the item tables grow over many blocks.
   std::mt19937_64 rng(99);
-  std::string text =
-      test::MakeText(400'000, rng,
-                     test::Steps({test::Run(1, 7, test::ByteRange('a', 'z')), test::OneOf(" \n")},
-                                 /*cut_to_size=*/false));
+  std::string text = test::MakeText(
+      400'000, rng,
+      test::Steps({test::Repeated(1, 7, test::ByteRange('a', 'z')), test::OneOf(" \n")},
+                  /*cut_to_size=*/false));
   text += "tail";
   TempDir dir;
   struct Case {

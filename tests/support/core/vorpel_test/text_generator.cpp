@@ -12,7 +12,7 @@ void Append(const Piece& piece, std::mt19937_64& random, std::string& out) {
     case Piece::Kind::kOneOf:
       if (!piece.bytes.empty()) out += piece.bytes[random() % piece.bytes.size()];
       break;
-    case Piece::Kind::kRun:
+    case Piece::Kind::kRepeated:
       if (!piece.bytes.empty()) {
         const char byte = piece.bytes[random() % piece.bytes.size()];
         out.append(piece.least + random() % (piece.most - piece.least + 1), byte);
@@ -59,8 +59,8 @@ Piece OneOf(std::string_view bytes) {
   return piece;
 }
 
-Piece Run(std::uint64_t least, std::uint64_t most, std::string_view bytes) {
-  Piece piece = Counted(Piece::Kind::kRun, least, most);
+Piece Repeated(std::uint64_t least, std::uint64_t most, std::string_view bytes) {
+  Piece piece = Counted(Piece::Kind::kRepeated, least, most);
   piece.bytes = bytes;
   return piece;
 }

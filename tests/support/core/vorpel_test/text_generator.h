@@ -22,11 +22,11 @@ namespace vorpel::test {
 // draws a style takes do not depend on the bytes it is given: a one-byte
 // separator takes as many draws as a longer one.
 struct Piece {
-  enum class Kind { kLiteral, kOneOf, kRun, kWord, kChoice };
+  enum class Kind { kLiteral, kOneOf, kRepeated, kWord, kChoice };
   Kind kind = Kind::kLiteral;
-  std::string bytes;                   // literal: the text; one-of, run: the bytes to draw from
-  std::uint64_t least = 1;             // run, word: the fewest bytes
-  std::uint64_t most = 1;              // run, word: the most bytes
+  std::string bytes;        // literal: the text; one-of, repeated: the bytes to draw from
+  std::uint64_t least = 1;  // repeated: the fewest bytes; word: the fewest letters
+  std::uint64_t most = 1;   // repeated: the most bytes; word: the most letters
   std::vector<std::uint64_t> weights;  // choice: one weight for each option
   std::vector<Piece> parts;            // choice: the options; word: the piece of one letter
 };
@@ -38,7 +38,7 @@ Piece OneOf(std::string_view bytes);
 // One byte drawn from bytes, repeated least to most times (the byte is
 // drawn first, then the count); nothing, without a draw, when bytes is
 // empty.
-Piece Run(std::uint64_t least, std::uint64_t most, std::string_view bytes);
+Piece Repeated(std::uint64_t least, std::uint64_t most, std::string_view bytes);
 // least to most letters (the count is drawn first), each drawn afresh.
 Piece Word(std::uint64_t least, std::uint64_t most, Piece letter);
 // One of the options, drawn by weight: with weights {1, 3}, a draw of
