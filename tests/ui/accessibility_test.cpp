@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "window_test_support.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {

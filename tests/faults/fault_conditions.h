@@ -1,16 +1,13 @@
 #pragma once
 
-// Helpers of the whole-process fault tests: a small real file system that
-// fills up, a file size limit for this process, the program's stray
-// temporary files, and the batch command started as a child process.
+// Conditions under which the fault tests make file operations fail: a
+// small real file system that fills up, and a file size limit for this
+// process.
 
-#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -18,24 +15,8 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
-
-#include "test_support.h"
 
 namespace vorpel::test {
-
-// The names of the atomic writer's new files in folder: what a Write that
-// did not finish would leave behind.
-inline std::vector<std::string> StrayFiles(const fs::path& folder) {
-  std::vector<std::string> names;
-  std::error_code ignored;
-  for (const auto& entry : fs::directory_iterator(folder, ignored)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 // Moves this process into a mount namespace of its own, with every mount
 // private, so that what it mounts is seen by it and its children only and
@@ -64,8 +45,8 @@ inline bool EnterOwnMountNamespace(std::string& why) {
 // that really fills up: writes past its size fail with ENOSPC.
 class SmallFileSystem {
  public:
-  SmallFileSystem(const fs::path& folder, std::size_t bytes) {
-    fs::create_directories(folder);
+  SmallFileSystem(const std::filesystem::path& folder, std::size_t bytes) {
+    std::filesystem::create_directories(folder);
     if (!EnterOwnMountNamespace(why_)) return;
     const std::string options = "size=" + std::to_string(bytes) + ",mode=0755";
     if (::mount("vorpel-test", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) !=
@@ -92,7 +73,7 @@ class SmallFileSystem {
   }
 
  private:
-  fs::path folder_;
+  std::filesystem::path folder_;
   std::string why_;
 };
 
@@ -121,58 +102,5 @@ class ScopedFileSizeLimit {
   void (*old_handler_)(int) = SIG_DFL;
   bool ok_ = false;
 };
-
-// A child process running a program with arguments, started from work_dir
-// with standard input from /dev/null and standard output and error into
-// the given files.
-inline pid_t StartProgram(const std::vector<std::string>& command, const fs::path& work_dir,
-                          const fs::path& out_path, const fs::path& err_path) {
-  std::vector<std::string> strings = command;
-  std::vector<char*> argv;
-  for (std::string& arg : strings) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  // Only async-signal-safe calls from here to exec.
-  const int in = ::open("/dev/null", O_RDONLY);
-  const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  if (in < 0 || out < 0 || err < 0 || ::chdir(work_dir.c_str()) != 0) ::_exit(127);
-  ::dup2(in, STDIN_FILENO);
-  ::dup2(out, STDOUT_FILENO);
-  ::dup2(err, STDERR_FILENO);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
-}
-
-// The exit code of a child, or 128 + the signal number that ended it.
-inline int WaitForChild(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return -1;
-  }
-  if (WIFEXITED(status)) return WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-  return -1;
-}
-
-struct ProgramResult {
-  int exit_code = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs a program to its end (see StartProgram); its output is collected in
-// files of scratch, a folder the test does not look at otherwise.
-inline ProgramResult RunProgram(const std::vector<std::string>& command, const fs::path& work_dir,
-                                const fs::path& scratch) {
-  const fs::path out_path = scratch / "stdout";
-  const fs::path err_path = scratch / "stderr";
-  ProgramResult result;
-  result.exit_code = WaitForChild(StartProgram(command, work_dir, out_path, err_path));
-  result.out = ReadFile(out_path);
-  result.err = ReadFile(err_path);
-  return result;
-}
 
 }  // namespace vorpel::test
