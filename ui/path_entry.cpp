@@ -18,6 +18,9 @@ PathCompleter::PathCompleter(QFileSystemModel* model, QLineEdit* field)
   connect(model, &QFileSystemModel::directoryLoaded, this, &PathCompleter::OnDirectoryLoaded);
   // Runs before the field asks for completions of the edited text.
   connect(field, &QLineEdit::textEdited, this, &PathCompleter::OnTextEdited);
+  // Runs once the field has asked for them.
+  connect(field, &QLineEdit::textEdited, this, &PathCompleter::CloseListWhenNothingToAdd,
+          Qt::QueuedConnection);
 }
 
 QStringList PathCompleter::splitPath(const QString& path) const {
@@ -69,6 +72,17 @@ void PathCompleter::OnDirectoryLoaded(const QString& folder) {
   if (typed.isEmpty() || QDir::cleanPath(folder) != FolderOf(typed)) return;
   setCompletionPrefix(typed);
   complete();
+  CloseListWhenNothingToAdd();
+}
+
+// A list whose one name is the name typed has nothing to offer; left open,
+// it would take the next click outside it (the window system's way with
+// lists), so that a full path typed and then Read clicked would not read.
+void PathCompleter::CloseListWhenNothingToAdd() {
+  if (!popup()->isVisible() || completionModel()->rowCount() != 1) return;
+  const QString typed = field_->text();
+  const QString typed_name = typed.mid(typed.lastIndexOf(QLatin1Char('/')) + 1);
+  if (completionModel()->index(0, 0).data().toString() == typed_name) popup()->hide();
 }
 
 QFileSystemModel* MakePathModel(QObject* parent) {

@@ -35,6 +35,7 @@ class PathCompleter final : public QCompleter {
   // The model lists a folder in the background: when the folder the user is
   // typing in arrives after the keystroke, offer its names then.
   void OnDirectoryLoaded(const QString& folder);
+  void CloseListWhenNothingToAdd();
 
   QFileSystemModel* model_;
   QLineEdit* field_;

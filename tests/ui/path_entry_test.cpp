@@ -150,6 +150,26 @@ TEST_F(PathEntryTest, ParentFolderCountsFromTheWorkingFolder) {
   ExpectNoCommandRan();
 }
 
+TEST_F(PathEntryTest, ANameTypedWhole_ClosesTheListUnlessLongerNamesGoOn) {
+  TypeInto("txtFrom", "othe");
+  ASSERT_EQ(Suggestions(Field("txtFrom")), QStringList{"other.txt"});
+  TypeKeys("r.txt");
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(Field("txtFrom")->completer()->popup()->isVisible())
+      << "a list with nothing to add would take the next click";
+  EXPECT_EQ(Field("txtFrom")->text(), "other.txt");
+
+  ASSERT_TRUE(QDir(dir_.path()).mkpath(QStringLiteral("pair")));
+  WriteBytes(Path("pair/a.txt"), "x");
+  WriteBytes(Path("pair/a.txt.bak"), "x");
+  TypeInto("txtFrom", "pair/a");
+  ASSERT_EQ(Suggestions(Field("txtFrom")), (QStringList{"a.txt", "a.txt.bak"}));
+  TypeKeys(".txt");
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Suggestions(Field("txtFrom")), (QStringList{"a.txt", "a.txt.bak"}));
+  ExpectNoCommandRan();
+}
+
 TEST_F(PathEntryTest, AWriteAddingAFileToTheTypedFolder_OpensNoListElsewhere) {
   ReadSource(QStringLiteral("story.txt"));
   ASSERT_EQ(session_.pool.Size(), 2u);
