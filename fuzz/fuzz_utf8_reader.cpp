@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "capitalization.h"
-#include "reference_algorithms.h"
 #include "source_reader.h"
-#include "utf8_generators.h"
+#include "vorpel_test/utf8_reference.h"
+#include "vorpel_test/utf8_texts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;

@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "cli_test_support.h"
+#include "run_cli.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
-namespace vorpel::testing {
+namespace vorpel::test {
 namespace {
 namespace fs = std::filesystem;
 
@@ -20,16 +23,6 @@ constexpr char kFileFailed[] = "The file could not be read or written.";
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-// Files the atomic writer may have left behind, besides the named ones.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
-  }
-  return names;
 }
 
 class CliProcess : public ::testing::Test {
@@ -49,7 +42,7 @@ TEST_F(CliProcess, Success_WritesTheTargetAndPrintsNothing) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "");
   EXPECT_FALSE(ReadFile(dir_ / "out.txt").empty());
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
 }
 
 TEST_F(CliProcess, BadArguments_ExitTwoAndTouchNothing) {
@@ -121,7 +114,7 @@ TEST_F(CliProcess, ErrorPaths_ExitOneWithTheMessageAndThePath) {
     }
     EXPECT_EQ(result.out, "") << c.what;
     EXPECT_FALSE(fs::exists(dir_ / "out.txt")) << c.what;
-    EXPECT_TRUE(Leftovers(dir_.path()).empty()) << c.what;
+    EXPECT_TRUE(StrayFiles(dir_.path()).empty()) << c.what;
   }
 }
 
@@ -133,7 +126,7 @@ TEST_F(CliProcess, EncodingUtf8_RefusesAn8BitSourceNamingTheOffsetAndWritesNothi
                             " latin1.txt: not UTF-8: the first invalid byte sequence starts at "
                             "byte 16\n");
   EXPECT_FALSE(fs::exists(dir_ / "out.txt"));
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
   // auto reads the same source as 8-bit text.
   EXPECT_EQ(Run({"latin1.txt", "out.txt"}).exit_code, 0);
 }
@@ -231,7 +224,7 @@ TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
   WriteFile(dir_ / "out.txt", "old text");
   // 10,000 sequences of up to 100 letters are far more than the 64 KiB the
   // child may write.
-  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 5));
+  WriteFile(dir_ / "big.txt", MakeText(200000, 5, MixedText()));
   ChildSetup setup;
   setup.file_size_limit = 64 * 1024;
   const ChildResult result =
@@ -239,7 +232,7 @@ TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: File too large\n");
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old text");
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
 }
 
 TEST_F(CliProcess, StandardOutputFull_Reported) {
@@ -251,7 +244,7 @@ TEST_F(CliProcess, StandardOutputFull_Reported) {
 }
 
 TEST_F(CliProcess, StandardOutputClosedPipe_ReportedWhenSigpipeIsIgnored) {
-  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 6));
+  WriteFile(dir_ / "big.txt", MakeText(200000, 6, MixedText()));
   ChildSetup setup;
   setup.stdout_broken_pipe = true;
   // Far more than a pipe holds, so the write fails whatever the timing.
@@ -286,4 +279,4 @@ TEST_F(CliProcess, SourceMayBeTheTarget_WithOverwrite) {
 }
 
 }  // namespace
-}  // namespace vorpel::testing
+}  // namespace vorpel::test

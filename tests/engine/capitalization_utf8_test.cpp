@@ -9,10 +9,14 @@
 #include <vector>
 
 #include "capitalization.h"
-#include "reference_algorithms.h"
 #include "source_reader.h"
-#include "test_support.h"
-#include "utf8_generators.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/utf8_reference.h"
+#include "vorpel_test/utf8_texts.h"
 #include "write_pipeline.h"
 
 namespace vorpel {

@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "reference_algorithms.h"
 #include "source_reader.h"
-#include "test_support.h"
-#include "utf8_generators.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/utf8_reference.h"
+#include "vorpel_test/utf8_texts.h"
 #include "word_separators.h"
 
 namespace vorpel {

@@ -8,9 +8,13 @@
 #include <string>
 #include <vector>
 
-#include "reference_algorithms.h"
-#include "test_support.h"
-#include "utf8_generators.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/utf8_reference.h"
+#include "vorpel_test/utf8_texts.h"
 
 #ifndef VORPEL_GRAPHEME_BREAK_TEST
 #define VORPEL_GRAPHEME_BREAK_TEST "/usr/share/unicode/auxiliary/GraphemeBreakTest.txt"

@@ -6,35 +6,24 @@
 #include <signal.h>
 
 #include <chrono>
-#include <random>
 #include <thread>
 
-#include "fault_support.h"
+#include "fault_conditions.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Names = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
 constexpr char kCli[] = VORPEL_CLI_PATH;
 constexpr char kFileFailed[] = "The file could not be read or written.";
-
-// Words of lower-case letters with spaces and sentence ends between them.
-std::string MakeText(std::size_t size, std::uint64_t seed) {
-  std::mt19937_64 random(seed);
-  static constexpr const char* kGaps[] = {" ", " ", " ", ", ", ". ", "! ", "? ", "\n"};
-  std::string text;
-  text.reserve(size + 16);
-  while (text.size() < size) {
-    const auto length = 1 + random() % 9;
-    for (std::uint64_t i = 0; i < length; ++i)
-      text.push_back(static_cast<char>('a' + random() % 26));
-    text += kGaps[random() % std::size(kGaps)];
-  }
-  text.resize(size);
-  return text;
-}
 
 // Bytes that no draw from the source can give, so a target holding any of
 // the new text is told apart at once.
@@ -49,8 +38,12 @@ bool SameBytes(const std::string& got, const std::string& expected) { return got
 class CliFaultTest : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directory(scratch_); }
-  ProgramResult Run(std::vector<std::string> command) {
-    return RunProgram(command, dir_.path(), scratch_);
+  // The output is captured in scratch_, so that what the program leaves
+  // in the working folder is all there is to see there.
+  ChildResult Run(const std::vector<std::string>& command) {
+    ChildSetup setup;
+    setup.capture_folder = scratch_;
+    return RunProgram(command, dir_.path(), setup);
   }
   TempDir dir_;
   fs::path scratch_ = dir_ / "scratch";
@@ -63,15 +56,15 @@ class CliFaultTest : public ::testing::Test {
 TEST_F(CliFaultTest, RealDiskFills_ExitOneWithMessage_OldTargetKept_SpaceGivenBack) {
   SmallFileSystem small(dir_ / "small", 256 * 1024);
   if (!small.Mounted()) GTEST_SKIP() << "no small file system here: " << small.Why();
-  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 1));
+  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 1, PlainSentences()));
   const std::string old = OldTarget(100 * 1000);
   WriteFile(dir_ / "small" / "out.txt", old);
   const std::uint64_t free_before = small.FreeBytes();
 
   for (const char* caps : {"--fix-caps", "--no-fix-caps"}) {
     SCOPED_TRACE(caps);
-    const ProgramResult result = Run({kCli, "-f", caps, "-u", "letters", "-l", "100", "-n",
-                                      "100000", "source.txt", "small/out.txt"});
+    const ChildResult result = Run({kCli, "-f", caps, "-u", "letters", "-l", "100", "-n", "100000",
+                                    "source.txt", "small/out.txt"});
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.err, std::string(kFileFailed) + " small/out.txt: No space left on device\n");
     EXPECT_EQ(result.out, "");
@@ -87,11 +80,10 @@ TEST_F(CliFaultTest, RealDiskFills_ExitOneWithMessage_OldTargetKept_SpaceGivenBa
 // partial file may stay behind.
 TEST_F(CliFaultTest, ShellFileSizeLimit_ExitOneWithMessage_OldTargetKept_NoStrayFile) {
   if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit here";
-  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 2));
+  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 2, PlainSentences()));
   WriteFile(dir_ / "out.txt", "old text");
-  const ProgramResult result =
-      Run({"/usr/bin/prlimit", "--fsize=65536", kCli, "-f", "-u", "letters", "-l", "100", "-n",
-           "10000", "source.txt", "out.txt"});
+  const ChildResult result = Run({"/usr/bin/prlimit", "--fsize=65536", kCli, "-f", "-u", "letters",
+                                  "-l", "100", "-n", "10000", "source.txt", "out.txt"});
   EXPECT_EQ(result.exit_code, 1) << "128 + 25: ended by SIGXFSZ";
   EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: File too large\n");
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old text");
@@ -118,7 +110,7 @@ class CliKillTest : public CliFaultTest, public ::testing::WithParamInterface<Ki
 // can stay behind is the new file in the target's folder, holding part of
 // the new text; a later Write does not mind it and leaves it alone.
 TEST_P(CliKillTest, KilledDuringLargeWrite_OldTargetIntactByteForByte) {
-  WriteFile(dir_ / "source.txt", MakeText(4 * 1024 * 1024, 3));
+  WriteFile(dir_ / "source.txt", MakeText(4 * 1024 * 1024, 3, PlainSentences()));
   const std::string old = OldTarget(1024 * 1024 + 17);
   WriteFile(dir_ / "out.txt", old);
 
@@ -153,7 +145,7 @@ TEST_P(CliKillTest, KilledDuringLargeWrite_OldTargetIntactByteForByte) {
 
   // The next Write replaces the target as usual and leaves the earlier
   // file where it is.
-  const ProgramResult again = Run({kCli, "-f", "-n", "3", "--seed", "1", "source.txt", "out.txt"});
+  const ChildResult again = Run({kCli, "-f", "-n", "3", "--seed", "1", "source.txt", "out.txt"});
   EXPECT_EQ(again.exit_code, 0) << again.err;
   EXPECT_FALSE(SameBytes(ReadFile(dir_ / "out.txt"), old));
   EXPECT_EQ(StrayFiles(dir_.path()), left);

@@ -10,11 +10,14 @@
 #include <QLabel>
 #include <cstring>
 
-#include "fault_support.h"
-#include "window_test_support.h"
+#include "fault_conditions.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kMessage[] = "The file could not be read or written.\n";
 

@@ -2,7 +2,7 @@
 // whole characters of a UTF-8 source, and at the byte that stands for it in
 // an 8-bit source (Latin-1, or Windows-1252 for the dash and curly quotes).
 
-#include "window_test_support.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {
