@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include "byte_scan.h"
 
@@ -472,80 +474,115 @@ LetterIndex LetterIndex::Build(std::string_view text) {
   index.lines_.Reserve((index.line_count_ + 1) * 64);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
-  GraphemeBreaks::State state = GraphemeBreaks::StartState();
   // The state after each ASCII byte, and the states an ASCII byte may join,
   // asked once.
   std::array<GraphemeBreaks::State, 128> after_ascii{};
   for (unsigned char c = 0; c < 128; ++c) after_ascii[c] = GraphemeBreaks::StateAfterAscii(c);
   const std::uint32_t joining_ascii = GraphemeBreaks::StatesJoiningAscii();
-  // Whether the byte before the current block is ASCII. At the start of
-  // the text it counts as not, so the first character goes to the library.
-  std::uint64_t ascii_before = 0;
-  std::size_t letters = 0;
-  // An ASCII byte after a code point that joins it (after a prepended
-  // mark): its bit is cleared when its block is done.
-  std::size_t no_start_at = SIZE_MAX;
-  unsigned char tail[64 + 4];
 
-  for (std::size_t line = 0; line < index.line_count_; ++line) {
-    std::uint64_t* words = index.Line(line);
-    words[kWordsPerLine] = letters;
-    for (std::size_t k = 0; k < kWordsPerLine; ++k) {
-      const std::size_t base = (line * kWordsPerLine + k) * 64;
-      if (base >= size) {
-        words[k] = 0;
-        continue;
-      }
-      const unsigned char* block = bytes + base;
-      const std::size_t in_block = std::min<std::size_t>(64, size - base);
-      // Within the last 68 bytes the wide decoding would read past the
-      // text: those bytes are copied, padded with ASCII that is masked off.
-      const bool near_end = size - base < 68;
-      if (near_end) {
-        std::memset(tail, 'x', sizeof tail);
-        std::memcpy(tail, block, size - base);
-        block = tail;
-      }
-      const BlockMasks masks = Masks64(block);
-      const std::uint64_t ascii = ~masks.high;
-      const std::uint64_t ascii_prev = (ascii << 1) | ascii_before;
-      // Every ASCII byte starts a character, unless the code point before
-      // it joins it (a prepended mark), which the loop below catches.
-      std::uint64_t starts = ascii;
-      // The library decides before every code point that is not ASCII.
-      std::uint64_t doubtful = masks.high & ~masks.continuation;
-      while (doubtful != 0) {
-        const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
-        doubtful &= doubtful - 1;
-        // After an ASCII byte the state is that byte's own; chosen without
-        // a branch, as either case is common.
-        const std::uint64_t after_ascii_byte = (ascii_prev >> bit) & 1u;
-        const unsigned char before = bytes[base + bit - after_ascii_byte] & 0x7F;
-        state = after_ascii_byte != 0 ? after_ascii[before] : state;
-        std::size_t length = 0;
-        const char32_t cp = DecodeWide(block + bit, length);
-        starts |= std::uint64_t{GraphemeBreaks::BreakBefore(state, cp)} << bit;
-        const std::size_t next = base + bit + length;
-        if (((joining_ascii >> state) & 1u) != 0 && next < size && bytes[next] < 0x80) {
-          GraphemeBreaks::State after = state;
-          if (!GraphemeBreaks::BreakBefore(after, bytes[next])) {
-            if (next < base + 64) {
-              starts &= ~(std::uint64_t{1} << (next - base));
-            } else {
-              no_start_at = next;
+  // Indexes lines [first, end): their bits, and in each line's rank the
+  // letters before it counted from the start of line first. Returns the
+  // letters of those lines. ascii_before: whether the byte before line
+  // first is ASCII (at the start of the text it counts as not, so the
+  // first character goes to the library).
+  const auto index_lines = [&](std::size_t first, std::size_t end, std::uint64_t ascii_before) {
+    GraphemeBreaks::State state = GraphemeBreaks::StartState();
+    std::size_t letters = 0;
+    // An ASCII byte after a code point that joins it (after a prepended
+    // mark) in the next block: its bit is cleared when its block is done.
+    std::size_t no_start_at = SIZE_MAX;
+    unsigned char tail[64 + 4];
+    for (std::size_t line = first; line < end; ++line) {
+      std::uint64_t* words = index.Line(line);
+      words[kWordsPerLine] = letters;
+      for (std::size_t k = 0; k < kWordsPerLine; ++k) {
+        const std::size_t base = (line * kWordsPerLine + k) * 64;
+        if (base >= size) {
+          words[k] = 0;
+          continue;
+        }
+        const unsigned char* block = bytes + base;
+        const std::size_t in_block = std::min<std::size_t>(64, size - base);
+        // Within the last 68 bytes the wide decoding would read past the
+        // text: those bytes are copied, padded with ASCII that is masked off.
+        if (size - base < 68) {
+          std::memset(tail, 'x', sizeof tail);
+          std::memcpy(tail, block, size - base);
+          block = tail;
+        }
+        const BlockMasks masks = Masks64(block);
+        const std::uint64_t ascii = ~masks.high;
+        const std::uint64_t ascii_prev = (ascii << 1) | ascii_before;
+        // Every ASCII byte starts a character, unless the code point before
+        // it joins it (a prepended mark), which the loop below catches.
+        std::uint64_t starts = ascii;
+        // The library decides before every code point that is not ASCII.
+        std::uint64_t doubtful = masks.high & ~masks.continuation;
+        while (doubtful != 0) {
+          const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
+          doubtful &= doubtful - 1;
+          // After an ASCII byte the state is that byte's own; chosen without
+          // a branch, as either case is common.
+          const std::uint64_t after_ascii_byte = (ascii_prev >> bit) & 1u;
+          const unsigned char before = bytes[base + bit - after_ascii_byte] & 0x7F;
+          state = after_ascii_byte != 0 ? after_ascii[before] : state;
+          std::size_t length = 0;
+          const char32_t cp = DecodeWide(block + bit, length);
+          starts |= std::uint64_t{GraphemeBreaks::BreakBefore(state, cp)} << bit;
+          const std::size_t next = base + bit + length;
+          if (((joining_ascii >> state) & 1u) != 0 && next < size && bytes[next] < 0x80) {
+            GraphemeBreaks::State after = state;
+            if (!GraphemeBreaks::BreakBefore(after, bytes[next])) {
+              if (next < base + 64) {
+                starts &= ~(std::uint64_t{1} << (next - base));
+              } else {
+                no_start_at = next;
+              }
             }
           }
         }
+        if (no_start_at >= base && no_start_at < base + 64) {
+          starts &= ~(std::uint64_t{1} << (no_start_at - base));
+        }
+        if (in_block < 64) starts &= (std::uint64_t{1} << in_block) - 1;
+        words[k] = starts;
+        letters += PopCount(starts);
+        ascii_before = ascii >> 63;
       }
-      if (no_start_at >= base && no_start_at < base + 64) {
-        starts &= ~(std::uint64_t{1} << (no_start_at - base));
+    }
+    return letters;
+  };
+
+  // A long text is indexed in two halves at once, one on another core. The
+  // second half starts after an ASCII byte, where the state is that byte's
+  // own whatever came before, so both halves find the same boundaries as
+  // one pass would.
+  constexpr std::size_t kTwoPartsFrom = std::size_t{8} << 20;
+  constexpr std::size_t kLineBytes = kWordsPerLine * 64;
+  std::size_t split = index.line_count_;
+  if (size >= kTwoPartsFrom) {
+    split = index.line_count_ / 2;
+    while (split < index.line_count_ && bytes[split * kLineBytes - 1] >= 0x80) ++split;
+  }
+  std::size_t letters = 0;
+  bool indexed = false;
+  if (split < index.line_count_) {
+    std::size_t second_letters = 0;
+    try {
+      std::thread second(
+          [&] { second_letters = index_lines(split, index.line_count_, std::uint64_t{1}); });
+      const std::size_t first_letters = index_lines(0, split, 0);
+      second.join();
+      for (std::size_t line = split; line < index.line_count_; ++line) {
+        index.Line(line)[kWordsPerLine] += first_letters;
       }
-      if (in_block < 64) starts &= (std::uint64_t{1} << in_block) - 1;
-      words[k] = starts;
-      letters += PopCount(starts);
-      ascii_before = ascii >> 63;
+      letters = first_letters + second_letters;
+      indexed = true;
+    } catch (const std::system_error&) {
+      // No thread to be had: one pass, below.
     }
   }
+  if (!indexed) letters = index_lines(0, index.line_count_, 0);
   index.Line(index.line_count_)[kWordsPerLine] = letters;
   index.letters_ = letters;
 

@@ -282,5 +282,25 @@ TEST(LetterIndex, FindsEveryStartInALongText) {
   EXPECT_EQ(index.StartOf(starts.size() - 1), starts.back());
 }
 
+// A text long enough to be indexed in two halves at once: the same starts
+// as the library's own segmentation of the whole text.
+TEST(LetterIndex, ALongTextIndexedInTwoHalvesFindsTheSameStarts) {
+  std::mt19937 random(17);
+  std::string text;
+  while (text.size() < (std::size_t{9} << 20)) text += test::RandomUtf8(random, 200);
+  const auto expected = test::ReferenceCharacters(text);
+  const LetterIndex index = LetterIndex::Build(text);
+  ASSERT_EQ(index.Letters(), expected.size());
+  std::size_t offset = 0;
+  for (std::size_t n = 0; n < expected.size(); ++n) {
+    ASSERT_TRUE(index.IsStart(offset)) << "letter " << n;
+    if (n % 997 == 0) {
+      ASSERT_EQ(index.StartOf(n), offset) << "letter " << n;
+    }
+    offset += expected[n].size();
+  }
+  EXPECT_EQ(index.StartOf(expected.size()), text.size());
+}
+
 }  // namespace
 }  // namespace vorpel
