@@ -44,6 +44,8 @@ say() { printf '%s\n' "$*" | tee -a "$summary"; }
 # ------------------------------------------------------------------ corpus
 "$make_corpus" 256M corpus
 corpus_bytes=$(stat -c %s corpus)
+# The same size of UTF-8 text, about 5% of its characters beyond ASCII.
+"$make_corpus" --utf8 256M corpus-utf8
 for size in 32 64 128; do head -c "${size}M" corpus >"corpus-$size"; done
 ln -sf corpus corpus-256
 
@@ -180,6 +182,31 @@ r=$(ratio "$ours_s" "$theirs_s")
 say "| big output with --fix-caps vs without, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.3 | $(verdict "$r" 1.3) |"
 say ""
 say "The big output job without the fix took $(ms "$big_ours_s") ms in its own pairing."
+
+# ------------------------------------------------------------------- UTF-8
+# 6. and 7. A UTF-8 source: letters are characters (grapheme clusters), so
+# letters of length 1 index every character; words match separators as
+# whole characters.
+say ""
+say "## A UTF-8 source"
+say ""
+say "| job | vorpel-cli | other | ratio | target | |"
+say "|---|---|---|---|---|---|"
+utf8_cat="cat corpus-utf8 > /dev/null"
+utf8_letters="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f corpus-utf8 out"
+time_pair utf8-letters1 "$utf8_letters" "$utf8_cat"
+r=$(ratio "$ours_s" "$theirs_s")
+say "| UTF-8 letters, length 1 vs cat, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 6 | $(verdict "$r" 6) |"
+utf8_letters_mem=$(peak_kib "$utf8_letters")
+limit_kib=$(awk -v c="$corpus_bytes" 'BEGIN { printf "%.0f", (1.2 * c + 32 * 1048576) / 1024 }')
+say "| UTF-8 letters, length 1, peak memory | $(mb "$utf8_letters_mem") MiB | | | <= $(mb "$limit_kib") MiB (1.2 x corpus + 32 MiB) | $(verdict "$utf8_letters_mem" "$limit_kib") |"
+utf8_words="$cli_q -f corpus-utf8 out"
+time_pair utf8-words4 "$utf8_words" "$cli_q -f corpus out"
+r=$(ratio "$ours_s" "$theirs_s")
+say "| UTF-8 words, length 4 vs the same on the ASCII corpus, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.5 | $(verdict "$r" 1.5) |"
+utf8_draw="$cli_q -u letters -l 100 -n 32767 --no-fix-caps -f corpus-utf8 out"
+time_pair utf8-letters100 "$utf8_draw" "$utf8_letters"
+say "| UTF-8 letters, length 100, 32,767 drawn, vs length 1 (the drawing's cost), wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $(ms "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')") ms more | well under 1 s | $(verdict "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')" 0.5) |"
 
 # ------------------------------------------------------------------ growth
 say ""

@@ -6,7 +6,13 @@
 // bytes are the same on every platform, and a smaller size gives a prefix
 // of a larger one.
 //
-//   vorpel_make_corpus SIZE FILE    SIZE in bytes, or with K, M or G (binary)
+// With --utf8 the text is UTF-8 in which about 5% of the characters are
+// beyond ASCII: accented letters (now and then as a letter plus a
+// combining accent), curly quotes, dashes, words in CJK ideographs, emoji
+// with skin tones and zero-width joiners, flags; its lines end with CR LF.
+// Its last bytes are made spaces where the size would cut a character.
+//
+//   vorpel_make_corpus [--utf8] SIZE FILE    SIZE in bytes, or with K, M or G (binary)
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -62,10 +68,29 @@ constexpr std::array<std::uint32_t, 26> kLetterWeights = {
 constexpr std::array<std::uint32_t, 15> kLengthWeights = {30, 170, 200, 150, 110, 90, 80, 60,
                                                           40, 30,  20,  10,  5,   3,  2};
 
+// Characters beyond ASCII for the UTF-8 corpus.
+constexpr std::array<std::string_view, 12> kAccented = {"\u00e9", "\u00e8", "\u00e0", "\u00fc",
+                                                        "\u00f6", "\u00e4", "\u00f1", "\u00e7",
+                                                        "\u00df", "\u00ea", "\u00ee", "\u00f4"};
+constexpr std::array<std::string_view, 6> kCombining = {"\u0301", "\u0300", "\u0308",
+                                                        "\u0302", "\u0327", "\u0303"};
+constexpr std::array<std::string_view, 16> kIdeographs = {
+    "\u4e2d", "\u6587", "\u5b57", "\u8a9e", "\u65e5", "\u672c", "\u4eba", "\u5927",
+    "\u5c0f", "\u5c71", "\u5ddd", "\u6c34", "\u706b", "\u6728", "\u91d1", "\u571f"};
+constexpr std::array<std::string_view, 8> kEmoji = {
+    "\U0001F44D\U0001F3FD",                        // thumbs up, skin tone
+    "\U0001F469\u200D\U0001F469\u200D\U0001F467",  // family, joined
+    "\U0001F1EB\U0001F1F7",                        // a flag
+    "\u2764\uFE0F",                                // heart with selector
+    "\U0001F600",
+    "\U0001F44B\U0001F3FB",
+    "\U0001F468\u200D\U0001F4BB",
+    "\U0001F389"};
+
 class CorpusWriter {
  public:
-  explicit CorpusWriter(std::uint64_t seed)
-      : random_(seed), letters_(kLetterWeights), lengths_(kLengthWeights) {
+  CorpusWriter(std::uint64_t seed, bool utf8)
+      : random_(seed), letters_(kLetterWeights), lengths_(kLengthWeights), utf8_(utf8) {
     NewLineWidth();
   }
 
@@ -81,6 +106,7 @@ class CorpusWriter {
       }
       const bool capital = (sentence_start_ && random_.Below(2) == 0) || random_.Below(50) == 0;
       if (capital) word[0] = static_cast<char>(word[0] - 'a' + 'A');
+      if (utf8_) Decorate(word);
     }
     sentence_start_ = false;
     const std::uint32_t roll = random_.Below(1000);
@@ -94,7 +120,11 @@ class CorpusWriter {
       word.push_back('?');
       sentence_start_ = true;
     } else if (roll < 127) {
-      word.push_back(',');
+      if (utf8_ && roll >= 117) {
+        word += roll < 122 ? " \u2014" : " \u2013";  // a dash instead of the comma
+      } else {
+        word.push_back(',');
+      }
     } else if (roll < 131) {
       word.push_back(';');
     } else if (roll < 134) {
@@ -102,8 +132,9 @@ class CorpusWriter {
     }
 
     if (line_length_ > 0 && line_length_ + 1 + word.size() > line_width_) {
-      out.push_back('\n');
-      if (sentence_start_ && random_.Below(5) == 0) out.push_back('\n');  // a paragraph
+      const char* line_end = utf8_ ? "\r\n" : "\n";
+      out += line_end;
+      if (sentence_start_ && random_.Below(5) == 0) out += line_end;  // a paragraph
       line_length_ = 0;
       NewLineWidth();
     } else if (line_length_ > 0) {
@@ -117,12 +148,44 @@ class CorpusWriter {
  private:
   void NewLineWidth() { line_width_ = 40 + random_.Below(71); }
 
+  // Turns a plain word into one with characters beyond ASCII, for about
+  // one character in twenty over the whole text.
+  void Decorate(std::string& word) {
+    const std::uint32_t roll = random_.Below(1000);
+    if (roll < 150) {
+      // An accented letter in place of one letter; one in five written
+      // as the letter plus a combining accent.
+      const std::size_t at = random_.Below(static_cast<std::uint32_t>(word.size()));
+      if (random_.Below(5) == 0) {
+        word.insert(at + 1, kCombining[random_.Below(kCombining.size())]);
+      } else {
+        word.replace(at, 1, kAccented[random_.Below(kAccented.size())]);
+      }
+    } else if (roll < 175) {
+      // A word of ideographs.
+      const std::uint32_t count = 1 + random_.Below(3);
+      word.clear();
+      for (std::uint32_t i = 0; i < count; ++i) word += kIdeographs[random_.Below(16)];
+    }
+    const std::uint32_t extra = random_.Below(1000);
+    if (extra < 25) {
+      word.insert(0, "\u201c");  // curly double quotes
+      word.append("\u201d");
+    } else if (extra < 35) {
+      word += "\u2019s";  // a curly apostrophe
+    } else if (extra < 45) {
+      word.push_back(' ');
+      word.append(kEmoji[random_.Below(kEmoji.size())]);
+    }
+  }
+
   SplitMix64 random_;
   WeightedChoice<26> letters_;
   WeightedChoice<15> lengths_;
   std::size_t line_length_ = 0;
   std::size_t line_width_ = 0;
   bool sentence_start_ = true;
+  bool utf8_ = false;
 };
 
 bool ParseSize(std::string_view text, std::uint64_t& size) {
@@ -148,9 +211,15 @@ bool ParseSize(std::string_view text, std::uint64_t& size) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool utf8 = argc == 4 && std::string_view(argv[1]) == "--utf8";
+  if (utf8) {
+    --argc;
+    ++argv;
+  }
   std::uint64_t size = 0;
   if (argc != 3 || !ParseSize(argv[1], size)) {
-    std::fprintf(stderr, "usage: %s SIZE FILE   (SIZE in bytes, or with K, M or G)\n", argv[0]);
+    std::fprintf(stderr, "usage: %s [--utf8] SIZE FILE   (SIZE in bytes, or with K, M or G)\n",
+                 argv[0]);
     return 2;
   }
   std::FILE* file = std::fopen(argv[2], "wb");
@@ -158,7 +227,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", argv[2], std::strerror(errno));
     return 1;
   }
-  CorpusWriter writer(20261208);
+  CorpusWriter writer(20261208, utf8);
   std::string chunk;
   constexpr std::size_t kChunk = std::size_t{1} << 20;
   std::uint64_t written = 0;
@@ -167,6 +236,14 @@ int main(int argc, char** argv) {
     while (chunk.size() < kChunk) writer.Next(chunk);
     const std::size_t take =
         static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), size - written));
+    if (utf8 && take < chunk.size()) {
+      // The size cuts the text here: a character cut in two would make the
+      // file 8-bit, so its bytes become spaces.
+      std::size_t from = take;
+      while (from > 0 && (static_cast<unsigned char>(chunk[from]) & 0xC0) == 0x80) --from;
+      std::fill(chunk.begin() + static_cast<std::ptrdiff_t>(from),
+                chunk.begin() + static_cast<std::ptrdiff_t>(take), ' ');
+    }
     if (std::fwrite(chunk.data(), 1, take, file) != take) {
       std::fprintf(stderr, "%s: %s\n", argv[2], std::strerror(errno));
       std::fclose(file);

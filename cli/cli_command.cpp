@@ -72,7 +72,9 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
     sink = &file;
   }
 
-  if (ReadSource(session, options.source, reporter) != ReadOutcome::Read) return kExitFailure;
+  if (ReadSource(session, options.source, reporter, options.encoding) != ReadOutcome::Read) {
+    return kExitFailure;
+  }
   if (session.pool.Empty()) {
     ReportError(reporter, ErrorKind::R, options.source);
     return kExitFailure;
@@ -80,7 +82,7 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
 
   std::optional<CapitalizingSink> fixer;
   if (settings.FixCap == 1) {
-    fixer.emplace(*sink, settings.WordSep, SentenceEndMarks);
+    fixer.emplace(*sink, settings.WordSep, SentenceEndMarks, session.pool.ItemEncoding());
     sink = &*fixer;
   }
   // The clock is asked only when no seed is given.
@@ -88,6 +90,12 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
   if (auto error = DrawSequences(session.pool, options.count, draw, *sink)) {
     ReportFileError(reporter, *error);
     return kExitFailure;
+  }
+  if (fixer) {
+    if (auto error = fixer->Finish()) {
+      ReportFileError(reporter, *error);
+      return kExitFailure;
+    }
   }
   if (!to_output_fd) {
     if (auto error = file.Commit()) {

@@ -138,7 +138,7 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
   std::string seed_text;
 
   app.add_option("-u,--unit", unit,
-                 "Kind of unit: one letter (any byte) or one\nword (default words)")
+                 "Kind of unit: one letter (one character) or\none word (default words)")
       ->check(CLI::IsMember({"letters", "words"}).description(""))
       ->type_name("letters|words");
   app.add_option("-l,--length", length_text,
@@ -148,8 +148,10 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
       ->check(DecimalAtMost(kMaxLength))
       ->type_name("N");
   app.add_option("-s,--separator", options.word_sep,
-                 "Word separator: each character of TEXT ends a\n"
-                 "word (default one space). The escapes \\n \\r\n"
+                 "Word separator, UTF-8 text: each character of\n"
+                 "TEXT ends a word (default one space); in an\n"
+                 "8-bit source a character matches its Latin-1\n"
+                 "or Windows-1252 byte. The escapes \\n \\r\n"
                  "\\t \\\\ are understood. TEXT may be empty: the\n"
                  "whole source is then one word")
       ->transform(SeparatorEscapes())
@@ -170,7 +172,22 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                                             "seed from the clock on every run)")
                                  ->check(DecimalAtMost(kMaxSeed))
                                  ->type_name("N");
-  app.add_option("SOURCE", options.source, "The source text file, read whole as 8-bit\ntext")
+  std::string encoding = "auto";
+  app.add_option("--encoding", encoding,
+                 "How SOURCE's bytes stand for characters\n"
+                 "(default auto). auto: a source that is\n"
+                 "valid UTF-8 is read as UTF-8, where a\n"
+                 "character is what a reader sees as one (a\n"
+                 "letter with its accents, an emoji with its\n"
+                 "skin tone), CR and LF apart; any other\n"
+                 "source as 8-bit text, one\n"
+                 "byte a character. utf-8: refuse a source\n"
+                 "that is not valid UTF-8. bytes: one byte a\n"
+                 "character, and the separator's bytes as\n"
+                 "given")
+      ->check(CLI::IsMember({"auto", "utf-8", "bytes"}).description(""))
+      ->type_name("auto|utf-8|bytes");
+  app.add_option("SOURCE", options.source, "The source text file, read whole")
       ->required()
       ->type_name("");
   app.add_option("TARGET", options.target, "The file to write, or - for standard output")
@@ -186,6 +203,9 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
 
   // Every text below has passed its check, so the conversions succeed.
   options.unit_mode = unit == "letters" ? kLettersMode : kWordsMode;
+  options.encoding = encoding == "utf-8"   ? EncodingChoice::Utf8
+                     : encoding == "bytes" ? EncodingChoice::Bytes
+                                           : EncodingChoice::Auto;
   options.seq_length = static_cast<std::int16_t>(*ParseDecimal(length_text, kMaxLength));
   options.count = static_cast<std::int64_t>(*ParseDecimal(count_text, kMaxCount));
   if (seed_option->count() > 0) options.seed = *ParseDecimal(seed_text, kMaxSeed);

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "generation_settings.h"
+#include "source_reader.h"
 
 namespace vorpel {
 
@@ -19,6 +20,7 @@ struct CliOptions {
   bool fix_caps = true;
   bool overwrite = false;
   std::optional<std::uint64_t> seed;  // none: seeded from the clock
+  EncodingChoice encoding = EncodingChoice::Auto;
   std::string source;
   std::string target;  // "-" is standard output
 };

@@ -43,6 +43,52 @@ inline int CountBits(std::uint64_t mask) {
 }
 
 /**
+ * Bit i set when p[i] is above 0x7F (a byte of a character beyond ASCII in
+ * UTF-8), for i in [0, 16). Reads 16 bytes.
+ */
+inline std::uint32_t HighBits16(const char* p) {
+#if defined(__SSE2__)
+  return static_cast<std::uint32_t>(
+      _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+#else
+  std::uint32_t mask = 0;
+  for (int i = 0; i < 16; ++i) {
+    mask |= static_cast<std::uint32_t>(static_cast<unsigned char>(p[i]) >> 7) << i;
+  }
+  return mask;
+#endif
+}
+
+/** As HighBits16 for 64 bytes. */
+inline std::uint64_t HighBits64(const char* p) {
+  return std::uint64_t{HighBits16(p)} | (std::uint64_t{HighBits16(p + 16)} << 16) |
+         (std::uint64_t{HighBits16(p + 32)} << 32) | (std::uint64_t{HighBits16(p + 48)} << 48);
+}
+
+/**
+ * Bit i set when p[i] is a UTF-8 continuation byte (0x80 to 0xBF), for i
+ * in [0, 64). Reads 64 bytes.
+ */
+inline std::uint64_t ContinuationBits64(const char* p) {
+  std::uint64_t mask = 0;
+#if defined(__SSE2__)
+  // As signed bytes, 0x80..0xBF are -128..-65: less than 0xC0 (-64).
+  const __m128i below_c0 = _mm_set1_epi8(static_cast<char>(0xC0));
+  for (int part = 0; part < 4; ++part) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
+    mask |= std::uint64_t{static_cast<std::uint32_t>(
+                _mm_movemask_epi8(_mm_cmplt_epi8(bytes, below_c0)))}
+            << (16 * part);
+  }
+#else
+  for (int i = 0; i < 64; ++i) {
+    mask |= std::uint64_t{(static_cast<unsigned char>(p[i]) & 0xC0) == 0x80} << i;
+  }
+#endif
+  return mask;
+}
+
+/**
  * A set of byte values, kept as a 256-entry table so that a test is one
  * load.
  *
@@ -191,6 +237,25 @@ class ByteFinder {
       }
     }
     while (p != end && !set_.Contains(*p)) ++p;
+    return static_cast<std::size_t>(p - begin);
+  }
+
+  /**
+   * As Find, for the first byte that is in the set or above 0x7F (where a
+   * UTF-8 text has a character beyond ASCII).
+   */
+  std::size_t FindMemberOrHigh(std::string_view text, std::size_t from) const {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    const char* p = begin + from;
+    if (kVectorByteScan && (vector_ || empty_)) {
+      while (end - p >= 16) {
+        const std::uint32_t bits = HighBits16(p) | (empty_ ? 0 : small_.Mask16(p));
+        if (bits != 0) return static_cast<std::size_t>(p - begin) + std::countr_zero(bits);
+        p += 16;
+      }
+    }
+    while (p != end && !set_.Contains(*p) && static_cast<unsigned char>(*p) < 0x80) ++p;
     return static_cast<std::size_t>(p - begin);
   }
 

@@ -1,5 +1,7 @@
 #include "capitalization.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -25,6 +27,9 @@ std::string CapitalizeChar(std::string_view s) {
 
 CapitalizationFilter::CapitalizationFilter(std::string_view word_sep, std::string_view marks)
     : separators_(word_sep), marks_(marks), mark_finder_(marks_) {}
+
+CapitalizationFilter::CapitalizationFilter(const WordSeparators& word_seps, std::string_view marks)
+    : separators_(word_seps.Bytes()), marks_(marks), mark_finder_(marks_) {}
 
 void CapitalizationFilter::Apply(std::span<char> block) {
   char* p = block.data();
@@ -66,14 +71,168 @@ void CapitalizationFilter::Apply(std::span<char> block) {
   after_mark_ = after_mark;
 }
 
+// ------------------------------------------------------------ UTF-8
+
+Utf8CapitalizationFilter::Utf8CapitalizationFilter(std::string_view word_sep,
+                                                   std::string_view marks)
+    : separators_(word_sep, TextEncoding::Utf8), marks_(marks), mark_finder_(marks_) {
+  for (const auto& wide : separators_.Wide()) {
+    longest_separator_ = std::max(longest_separator_, wide.size());
+  }
+}
+
+// The character that has just ended: the fix's steps for it.
+void Utf8CapitalizationFilter::EndCharacter() {
+  const bool lone_byte = character_length_ == 1;
+  const auto byte = static_cast<unsigned char>(character_.front());
+  bool capitalize = false;
+  if (at_start_) {
+    // The first character is always passed through the capitalization
+    // and never tested as a mark.
+    capitalize = true;
+    at_start_ = false;
+  } else {
+    const bool separator =
+        character_length_ == character_.size() && separators_.IsSeparator(character_);
+    if (after_mark_ && !separator) {
+      capitalize = true;
+      after_mark_ = false;
+    }
+    if (lone_byte && marks_.Contains(static_cast<char>(byte))) after_mark_ = true;
+  }
+  if (capitalize && pending_letter_ != nullptr) {
+    *pending_letter_ = static_cast<char>(*pending_letter_ - kCaseOffset);
+  }
+  pending_letter_ = nullptr;
+  in_character_ = false;
+}
+
+// One code point of length bytes; first_byte is where its first byte lives
+// in the caller's block (null when it came in pieces).
+void Utf8CapitalizationFilter::Take(const char* bytes, std::size_t length, char* first_byte) {
+  std::size_t decoded = 0;
+  const char32_t cp = DecodeAt(bytes, decoded);
+  const bool starts = GraphemeBreaks::BreakBefore(state_, cp);
+  if (in_character_ && starts) EndCharacter();
+  if (!in_character_) {
+    in_character_ = true;
+    character_.assign(bytes, length);
+    character_length_ = length;
+    // A lone a-z may be capitalized once the character is known to end
+    // right after it.
+    pending_letter_ = length == 1 && IsLowerByte(bytes[0]) ? first_byte : nullptr;
+    return;
+  }
+  // The character goes on: it is no lone letter.
+  pending_letter_ = nullptr;
+  if (character_.size() <= longest_separator_) {
+    character_.append(bytes, std::min(length, longest_separator_ + 1 - character_.size()));
+  }
+  character_length_ += length;
+}
+
+void Utf8CapitalizationFilter::Apply(std::span<char> block) {
+  char* p = block.data();
+  char* const end = p + block.size();
+  // A code point cut by the end of the last block, completed from this one.
+  while (partial_size_ > 0 && p != end) {
+    partial_[partial_size_++] = *p++;
+    if (partial_size_ == SequenceLength(static_cast<unsigned char>(partial_[0]))) {
+      Take(partial_.data(), partial_size_, nullptr);
+      partial_size_ = 0;
+    }
+  }
+  while (p != end) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (!after_mark_ && !at_start_ && byte < 0x80 && !marks_.Contains(static_cast<char>(byte)) &&
+        pending_letter_ == nullptr &&
+        !(in_character_ && character_length_ == 1 && marks_.Contains(character_.front()))) {
+      // Nothing to fix until the next sentence end: skip ASCII that holds
+      // no mark. A character beyond ASCII in between is taken one code
+      // point at a time, as it may join the mark after it.
+      char* const high =
+          block.data() + mark_finder_.FindMemberOrHigh(std::string_view(block.data(), block.size()),
+                                                       static_cast<std::size_t>(p - block.data()));
+      if (high != p) {
+        // Between ASCII bytes there is always a boundary: the character
+        // now current is the last ASCII byte before high, and no mark.
+        in_character_ = true;
+        character_.assign(1, high[-1]);
+        character_length_ = 1;
+        state_ = GraphemeBreaks::StateAfterAscii(static_cast<unsigned char>(high[-1]));
+        p = high;
+        continue;
+      }
+    }
+    const std::size_t length = SequenceLength(byte);
+    if (static_cast<std::size_t>(end - p) < length) {
+      // Cut by the end of the block: taken when the rest arrives.
+      while (p != end) partial_[partial_size_++] = *p++;
+      break;
+    }
+    Take(p, length, p);
+    p += length;
+  }
+}
+
+void Utf8CapitalizationFilter::Finish() {
+  if (in_character_) EndCharacter();
+}
+
+// ------------------------------------------------------------ the sink
+
+CapitalizingSink::CapitalizingSink(ByteSink& next, std::string_view word_sep,
+                                   std::string_view marks, TextEncoding encoding)
+    : next_(next) {
+  if (encoding == TextEncoding::Utf8) {
+    utf8_filter_.emplace(word_sep, marks);
+  } else {
+    filter_.emplace(WordSeparators(word_sep, encoding), marks);
+  }
+}
+
 FileStatus CapitalizingSink::Write(std::span<char> block) {
-  filter_.Apply(block);
+  if (filter_) {
+    filter_->Apply(block);
+    return next_.Write(block);
+  }
+  utf8_filter_->Apply(block);
+  char* const pending = utf8_filter_->PendingLetter();
+  if (held_size_ > 0) {
+    if (pending == held_.data()) {
+      // Still undecided: the block only held part of the next code point.
+      std::memcpy(held_.data() + held_size_, block.data(), block.size());
+      held_size_ += block.size();
+      return std::nullopt;
+    }
+    if (auto error = next_.Write(std::span<char>(held_.data(), held_size_))) return error;
+    held_size_ = 0;
+  }
+  if (pending != nullptr && pending >= block.data() && pending < block.data() + block.size()) {
+    // The letter and what follows it (part of one code point at most) wait
+    // for the next block.
+    const auto keep = static_cast<std::size_t>(block.data() + block.size() - pending);
+    std::memcpy(held_.data(), pending, keep);
+    held_size_ = keep;
+    utf8_filter_->MovePendingLetter(held_.data());
+    block = block.first(block.size() - keep);
+  }
+  if (block.empty()) return std::nullopt;
   return next_.Write(block);
+}
+
+FileStatus CapitalizingSink::Finish() {
+  if (!utf8_filter_) return std::nullopt;
+  utf8_filter_->Finish();
+  if (held_size_ == 0) return std::nullopt;
+  const std::size_t size = held_size_;
+  held_size_ = 0;
+  return next_.Write(std::span<char>(held_.data(), size));
 }
 
 FileStatus FixCapitalization(const std::filesystem::path& intermediate,
                              const std::filesystem::path& target, std::string_view marks,
-                             std::string_view word_sep) {
+                             std::string_view word_sep, TextEncoding encoding) {
   if (target.empty()) return FileError{target.string(), make_error_code(FileErrc::EmptyPath)};
   if (!FileExists(intermediate)) {
     return FileError{intermediate.string(),
@@ -83,7 +242,7 @@ FileStatus FixCapitalization(const std::filesystem::path& intermediate,
   // and the target is only replaced once all of it has been copied, so a
   // target equal to the intermediate file still gets the fixed text.
   AtomicFileWriter output;
-  CapitalizingSink fixer(output, word_sep, marks);
+  CapitalizingSink fixer(output, word_sep, marks, encoding);
   bool opened = false;
   constexpr std::size_t kBlockSize = std::size_t{4} << 20;
   FileStatus status = ForEachBlock(intermediate, /*follow_links=*/false, kBlockSize,
@@ -97,6 +256,7 @@ FileStatus FixCapitalization(const std::filesystem::path& intermediate,
                                      return fixer.Write(block);
                                    });
   if (status) return status;
+  if (auto error = fixer.Finish()) return error;
   if (!opened) {
     // An empty intermediate file gives an empty target.
     if (auto error = output.Open(target, LinkPolicy::Follow)) return error;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -8,6 +10,8 @@
 #include "byte_scan.h"
 #include "byte_sink.h"
 #include "file_error.h"
+#include "utf8_text.h"
+#include "word_separators.h"
 
 namespace vorpel {
 
@@ -25,6 +29,9 @@ std::string CapitalizeChar(std::string_view s);
 class CapitalizationFilter {
  public:
   CapitalizationFilter(std::string_view word_sep, std::string_view marks);
+  // The same for an 8-bit text, with separators as WordSeparators gives
+  // them to a source of that encoding (EightBit or RawBytes).
+  CapitalizationFilter(const WordSeparators& word_seps, std::string_view marks);
   void Apply(std::span<char> block);
 
  private:
@@ -35,25 +42,78 @@ class CapitalizationFilter {
   bool after_mark_ = false;
 };
 
-// A sink that applies the fix to every block before passing it on.
+// The fix on UTF-8 text, where a character is a grapheme cluster (CR and
+// LF apart): the first character of the text, and after each sentence end
+// (a character that is one of marks' bytes) the first character that is
+// not one of WordSep's characters, become capitals when they are one of
+// "a" to "z" by themselves. A letter with a combining accent is a
+// character beyond ASCII and stays as it is, and no character is ever
+// split. Blocks may be cut anywhere, even inside a character; the text
+// must be valid UTF-8 as a whole.
+//
+// Whether a letter is a character by itself depends on the code point
+// after it: when that is not in the block yet, the letter is pending and
+// PendingLetter() points at it until a later Apply or Finish decides
+// (the caller keeps the letter's byte, and the bytes after it, until
+// then, and tells where they went with MovePendingLetter).
+class Utf8CapitalizationFilter {
+ public:
+  Utf8CapitalizationFilter(std::string_view word_sep, std::string_view marks);
+  void Apply(std::span<char> block);
+  // The end of the text: a pending letter is a character by itself.
+  void Finish();
+  char* PendingLetter() const { return pending_letter_; }
+  void MovePendingLetter(char* to) { pending_letter_ = to; }
+
+ private:
+  void Take(const char* bytes, std::size_t length, char* first_byte);
+  void EndCharacter();
+
+  WordSeparators separators_;
+  ByteSet marks_;
+  ByteFinder mark_finder_;
+  std::size_t longest_separator_ = 1;
+  GraphemeBreaks::State state_ = GraphemeBreaks::StartState();
+  bool at_start_ = true;  // no character ended yet
+  bool after_mark_ = false;
+  bool in_character_ = false;
+  // The current character's first bytes (enough to compare with the
+  // separators) and its full length.
+  std::string character_;
+  std::size_t character_length_ = 0;
+  char* pending_letter_ = nullptr;  // the current character, a lone a-z so far
+  // A code point cut by the end of a block.
+  std::array<char, 4> partial_{};
+  std::size_t partial_size_ = 0;
+};
+
+// A sink that applies the fix to every block before passing it on, in the
+// encoding the text was drawn in. Finish must be called after the last
+// block: a UTF-8 text may hold back its last bytes until then.
 class CapitalizingSink final : public ByteSink {
  public:
-  CapitalizingSink(ByteSink& next, std::string_view word_sep, std::string_view marks)
-      : next_(next), filter_(word_sep, marks) {}
+  CapitalizingSink(ByteSink& next, std::string_view word_sep, std::string_view marks,
+                   TextEncoding encoding = TextEncoding::RawBytes);
   FileStatus Write(std::span<char> block) override;
+  FileStatus Finish();
 
  private:
   ByteSink& next_;
-  CapitalizationFilter filter_;
+  std::optional<CapitalizationFilter> filter_;
+  std::optional<Utf8CapitalizationFilter> utf8_filter_;
+  std::array<char, 8> held_{};  // a pending letter and the bytes after it
+  std::size_t held_size_ = 0;
 };
 
 // Copies the intermediate file to target with the fix applied; target is
 // replaced atomically (links at it followed). The intermediate file is read
 // in full before target is replaced, so target may be the intermediate
 // file itself. The intermediate file stays in place. An empty target or a
-// missing intermediate file is refused before anything is touched.
+// missing intermediate file is refused before anything is touched. The
+// text is read in the given encoding: that of the pool it was drawn from.
 FileStatus FixCapitalization(const std::filesystem::path& intermediate,
                              const std::filesystem::path& target, std::string_view marks,
-                             std::string_view word_sep);
+                             std::string_view word_sep,
+                             TextEncoding encoding = TextEncoding::RawBytes);
 
 }  // namespace vorpel

@@ -26,6 +26,12 @@ bool FileExists(const fs::path& path) {
 }
 
 FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare) {
+  return ReadWholeFile(path, out, spare, {});
+}
+
+FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
+                         const std::function<void(std::string_view)>& observe) {
+  constexpr std::size_t kObservedPiece = std::size_t{256} << 10;
   out.Clear();
   ReadableFile file;
   if (auto code = OpenForReading(path, /*follow_links=*/true, file)) return MakeError(path, code);
@@ -51,14 +57,17 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
         if (got == 0) break;
         out.Reserve((out.capacity() - spare) * 2 + spare);
         std::memcpy(out.data() + length, probe, got);
+        if (observe) observe(std::string_view(out.data() + length, got));
         length += got;
         continue;
       }
-      if (auto code = ReadSome(fd, std::span<char>(out.data() + length, room), got)) {
+      const std::size_t wanted = observe ? std::min(room, kObservedPiece) : room;
+      if (auto code = ReadSome(fd, std::span<char>(out.data() + length, wanted), got)) {
         out.Clear();
         return MakeError(path, code);
       }
       if (got == 0) break;
+      if (observe) observe(std::string_view(out.data() + length, got));
       length += got;
     }
     out.Resize(length);

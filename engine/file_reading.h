@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string_view>
 
 #include "byte_buffer.h"
 #include "file_error.h"
@@ -29,6 +30,15 @@ bool FileExists(const std::filesystem::path& path);
  *     if (FileStatus error = ReadWholeFile("source.txt", text, 1)) ...
  */
 FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare = 0);
+
+/**
+ * As above, and calls observe with each piece of the content right after it
+ * has been read, in order (pieces of at most 256 KiB, so that observe finds
+ * them still in the processor's cache). A check of the whole text then
+ * costs little more than the read.
+ */
+FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare,
+                         const std::function<void(std::string_view)>& observe);
 
 /**
  * Calls consume with consecutive blocks of the file's content, each at most

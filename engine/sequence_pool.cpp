@@ -38,6 +38,17 @@ SequencePool SequencePool::FromEnds(ByteBuffer text, ItemEnds ends) {
   return pool;
 }
 
+SequencePool SequencePool::FromLetters(ByteBuffer text, LetterIndex letters,
+                                       std::size_t letters_per_item) {
+  SequencePool pool;
+  if (letters_per_item == 0 || letters.Letters() == 0) return pool;
+  pool.size_ = (letters.Letters() + letters_per_item - 1) / letters_per_item;
+  pool.letters_per_item_ = letters_per_item;
+  pool.text_ = std::move(text);
+  pool.letters_ = std::move(letters);
+  return pool;
+}
+
 void SequencePool::Clear() { *this = SequencePool(); }
 
 }  // namespace vorpel

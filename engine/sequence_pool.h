@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "byte_buffer.h"
+#include "utf8_text.h"
 
 namespace vorpel {
 
@@ -52,9 +53,12 @@ class ItemEnds {
 };
 
 // The ordered list of sequences read from the last source. The source's
-// bytes are held once; items are slices of them, either of a fixed stride
-// (letters) or between consecutive end offsets (words). Indexes here are
-// 0-based: item 0 is the first sequence of the source.
+// bytes are held once; items are slices of them: of a fixed stride
+// (letters of an 8-bit or ASCII text), of a fixed number of characters
+// found through a letter index (letters of a UTF-8 text), or between
+// consecutive end offsets (words). Indexes here are 0-based: item 0 is the
+// first sequence of the source. The pool knows the encoding its source was
+// read in, so what is drawn from it is read the same way.
 class SequencePool {
  public:
   SequencePool() = default;
@@ -65,11 +69,35 @@ class SequencePool {
   static SequencePool FixedStride(ByteBuffer text, std::size_t stride);
   // Item i runs from ends[i-1] (0 for the first) to ends[i].
   static SequencePool FromEnds(ByteBuffer text, ItemEnds ends);
+  // Items of letters_per_item characters each (the last may hold fewer).
+  static SequencePool FromLetters(ByteBuffer text, LetterIndex letters,
+                                  std::size_t letters_per_item);
 
   std::size_t Size() const { return size_; }
   bool Empty() const { return size_ == 0; }
 
+  // How the source's bytes stand for characters. The builders give
+  // TextEncoding::EightBit; the reader sets it, and says whether every
+  // item is ASCII.
+  TextEncoding Encoding() const { return encoding_; }
+  void SetEncoding(TextEncoding encoding, bool ascii_items = false) {
+    encoding_ = encoding;
+    ascii_items_ = ascii_items;
+  }
+  // The encoding in which text drawn from the pool is to be read. Text made
+  // of ASCII items reads the same as UTF-8 and as 8-bit text (a typed
+  // separator beyond ASCII matches nothing either way), so it is read the
+  // faster 8-bit way.
+  TextEncoding ItemEncoding() const {
+    return encoding_ == TextEncoding::Utf8 && ascii_items_ ? TextEncoding::EightBit : encoding_;
+  }
+
   std::string_view Item(std::size_t index) const {
+    if (letters_per_item_ != 0) {
+      const std::size_t start = letters_.StartOf(index * letters_per_item_);
+      const std::size_t end = letters_.StartOf((index + 1) * letters_per_item_);
+      return {text_.data() + start, end - start};
+    }
     if (stride_ != 0) {
       const std::size_t start = index * stride_;
       const std::size_t length = std::min(stride_, text_.size() - start);
@@ -79,14 +107,24 @@ class SequencePool {
     return {text_.data() + start, static_cast<std::size_t>(ends_[index]) - start};
   }
 
+  // Asks for the memory that Item(index) reads first to be fetched: a
+  // caller that knows the next items early hides the wait for it.
+  void PrefetchItem(std::size_t index) const {
+    if (letters_per_item_ != 0) letters_.Prefetch(index * letters_per_item_);
+  }
+
   // Drops every item and frees the source's bytes.
   void Clear();
 
  private:
   ByteBuffer text_;
-  std::size_t stride_ = 0;  // 0: items come from ends_
+  std::size_t stride_ = 0;            // 0: items come from ends_ or letters_
+  std::size_t letters_per_item_ = 0;  // not 0: items come from letters_
   ItemEnds ends_;
+  LetterIndex letters_;
   std::size_t size_ = 0;
+  TextEncoding encoding_ = TextEncoding::EightBit;
+  bool ascii_items_ = false;
 };
 
 }  // namespace vorpel

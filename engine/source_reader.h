@@ -8,19 +8,37 @@
 #include "reporter.h"
 #include "sequence_pool.h"
 #include "session.h"
+#include "utf8_text.h"
 
 namespace vorpel {
 
 // True when c is not empty and occurs in word_sep as a substring, bytes
 // compared exactly. For one byte: it is one of word_sep's bytes.
 bool IsSeparatorChar(std::string_view c, std::string_view word_sep);
+// True when the character c of a source in the given encoding is one of
+// word_sep's characters, as WordSeparators matches them.
+bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding source);
+
+// How a source's encoding is chosen: Auto reads a source that is valid
+// UTF-8 as UTF-8 and any other as 8-bit; Utf8 refuses a source that is not
+// valid UTF-8; Bytes reads every source byte by byte, with WordSep's bytes
+// as the separators (TextEncoding::RawBytes).
+enum class EncodingChoice { Auto, Utf8, Bytes };
+
+// The encoding a source is read in, given its check.
+TextEncoding ChooseEncoding(const Utf8Check& check, EncodingChoice choice);
 
 // Cuts text into the pool's items under the given settings (SeqLength,
 // UnitMode, WordSep; MultSeq gives the same items either way). A SeqLength
-// of 0 or less gives no items. text's capacity must leave one spare byte,
-// where words mode may put the first byte of WordSep to close a word cut
-// off by the end of the text.
-SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings);
+// of 0 or less gives no items. In words mode a word cut off by the end of
+// the text is closed by the closer of WordSeparators, written after the
+// text (the buffer grows when its capacity is short). The first form
+// checks the text and chooses its encoding (Utf8 is taken as Auto); the
+// second is told the encoding and whether the text is all ASCII.
+SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings,
+                       EncodingChoice choice = EncodingChoice::Auto);
+SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, TextEncoding encoding,
+                       bool ascii_only);
 
 enum class ReadOutcome {
   Missing,  // no file at the path: beep and ErrorFNE, pool kept
@@ -30,7 +48,10 @@ enum class ReadOutcome {
 
 // The Read command. If a file exists at path, empties the pool and fills it
 // with the file's items; otherwise beeps, shows ErrorFNE and keeps the pool.
-// A file that exists but cannot be read is reported with ErrorIO.
-ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter);
+// A file that exists but cannot be read is reported with ErrorIO, and so is
+// a source that is not valid UTF-8 when choice is Utf8 (naming the offset
+// of its first invalid byte sequence); the pool is then empty.
+ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter,
+                       EncodingChoice choice = EncodingChoice::Auto);
 
 }  // namespace vorpel

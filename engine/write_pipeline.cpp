@@ -44,8 +44,8 @@ WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request, Repo
     WriterOptions writer_options{options.seed, LinkPolicy::Replace};
     status = WriteSequences(session.pool, options.temp_path, settings.NoSeq, true, writer_options);
     if (!status) {
-      status =
-          FixCapitalization(options.temp_path, request.target, SentenceEndMarks, settings.WordSep);
+      status = FixCapitalization(options.temp_path, request.target, SentenceEndMarks,
+                                 settings.WordSep, session.pool.ItemEncoding());
     }
   } else {
     status = WriteSequences(session.pool, request.target, settings.NoSeq, overwrite,

@@ -21,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 size - 3 - separator_length);
 
   const vorpel::SequencePool pool = vorpel::BuildPool(vorpel::test::MakeBuffer(source), settings);
-  const auto expected =
-      vorpel::test::ReferenceRead(source, settings.SeqLength, settings.UnitMode, settings.WordSep);
+  const auto expected = vorpel::test::ReferenceReadAuto(source, settings.SeqLength,
+                                                        settings.UnitMode, settings.WordSep);
   if (pool.Size() != expected.size()) std::abort();
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (pool.Item(i) != expected[i]) std::abort();

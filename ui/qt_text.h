@@ -10,19 +10,19 @@ namespace vorpel {
 // The one place where the windows turn Qt's text into the engine's bytes and
 // paths and back. Nothing else in the window layer converts.
 //
-// The rule today:
+// The rules:
 // - What the user types into a field reaches the engine as the field's text
-//   in UTF-8, whatever the encoding of the source that was read: the word
-//   separator (SeparatorBytes), the sequence length and the number of
-//   sequences (NumberText). A separator typed as "é" is the two bytes
-//   C3 A9; only a separator in plain ASCII is one byte in every source.
+//   in UTF-8: the word separator (SeparatorBytes), the sequence length and
+//   the number of sequences (NumberText). The separator is the user's
+//   characters; the engine matches them against each source in its own
+//   encoding (whole characters of a UTF-8 source; in an 8-bit source the
+//   Latin-1 or Windows-1252 byte that stands for each, so "é" typed is
+//   byte E9 there and an em dash byte 97).
 // - A path typed into a field is handed to the file system in its own
 //   encoding (QFile::encodeName; on Linux, UTF-8) and is not trimmed.
 // - The engine's own texts (dialog names, messages, the separator shown back
 //   in its field) are read as UTF-8, and a path inside an engine message is
 //   read in the file system's encoding.
-// When typed separators are to follow the source's encoding, SeparatorBytes
-// is the one function to change.
 
 // The engine's UTF-8 bytes, or the program's own texts, as a QString.
 QString ToQString(std::string_view utf8);

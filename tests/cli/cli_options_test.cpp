@@ -167,6 +167,24 @@ TEST(ParseArguments, BadArguments_ExitTwoWithTheUsageOnStandardError) {
   }
 }
 
+TEST(ParseArguments, Encoding_AutoByDefaultAndEachChoiceByName) {
+  EXPECT_EQ(Parse({"in.txt", "out.txt"}).outcome.options->encoding, EncodingChoice::Auto);
+  const std::vector<std::pair<std::string, EncodingChoice>> cases = {
+      {"auto", EncodingChoice::Auto},
+      {"utf-8", EncodingChoice::Utf8},
+      {"bytes", EncodingChoice::Bytes}};
+  for (const auto& [name, choice] : cases) {
+    const Parsed parsed = Parse({"--encoding", name, "in.txt", "out.txt"});
+    ASSERT_TRUE(parsed.outcome.options) << name << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->encoding, choice) << name;
+  }
+  for (const std::string bad : {"latin1", "UTF8", ""}) {
+    const Parsed parsed = Parse({"--encoding", bad, "in.txt", "out.txt"});
+    EXPECT_FALSE(parsed.outcome.options) << bad;
+    EXPECT_EQ(parsed.outcome.exit_code, kExitBadArguments) << bad;
+  }
+}
+
 TEST(ParseArguments, Help_ExplainsEveryOptionOnStandardOutput) {
   const Parsed parsed = Parse({"--help"});
   EXPECT_FALSE(parsed.outcome.options);

@@ -118,6 +118,81 @@ TEST_F(CliProcess, ErrorPaths_ExitOneWithTheMessageAndThePath) {
   }
 }
 
+TEST_F(CliProcess, EncodingUtf8_RefusesAn8BitSourceNamingTheOffsetAndWritesNothing) {
+  WriteFile(dir_ / "latin1.txt", "caf\xC3\xA9 au lait, d\xE9j\xE0 vu");
+  const ChildResult result = Run({"--encoding", "utf-8", "latin1.txt", "out.txt"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, std::string(kFileFailed) +
+                            " latin1.txt: not UTF-8: the first invalid byte sequence starts at "
+                            "byte 16\n");
+  EXPECT_FALSE(fs::exists(dir_ / "out.txt"));
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
+  // auto reads the same source as 8-bit text.
+  EXPECT_EQ(Run({"latin1.txt", "out.txt"}).exit_code, 0);
+}
+
+// Letters of one character: a UTF-8 source gives whole characters, and
+// bytes gives single bytes; the output of 40 drawn characters tells.
+TEST_F(CliProcess, EncodingChoice_LettersAreCharactersOrBytes) {
+  WriteFile(dir_ / "utf8.txt", "\xC3\xA9\xE2\x80\x94\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD");
+  const std::vector<std::string> letters = {
+      "-u", "letters",       "-l", "1",        "-n",     "40", "--seed",
+      "3",  "--no-fix-caps", "-f", "utf8.txt", "out.txt"};
+  auto args = letters;
+  ASSERT_EQ(Run(args).exit_code, 0);
+  std::string out = ReadFile(dir_ / "out.txt");
+  // Only whole characters: the text is a run of the three characters.
+  std::size_t at = 0;
+  for (int i = 0; i < 40; ++i) {
+    bool matched = false;
+    for (const std::string c : {"\xC3\xA9", "\xE2\x80\x94", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"}) {
+      if (out.compare(at, c.size(), c) == 0) {
+        at += c.size();
+        matched = true;
+        break;
+      }
+    }
+    ASSERT_TRUE(matched) << "at " << at;
+  }
+  EXPECT_EQ(at, out.size());
+
+  args.insert(args.begin(), {"--encoding", "bytes"});
+  ASSERT_EQ(Run(args).exit_code, 0);
+  EXPECT_EQ(ReadFile(dir_ / "out.txt").size(), 40u);  // 40 single bytes
+}
+
+TEST_F(CliProcess, TypedSeparator_MatchesWholeCharactersOrTheWindows1252Byte) {
+  // A curly quote shares two bytes with the em dash: only the dash ends words.
+  WriteFile(dir_ / "utf8.txt", "\xE2\x80\x9Cone\xE2\x80\x9D\xE2\x80\x94two");
+  ASSERT_EQ(Run({"-l", "1", "-s", "\xE2\x80\x94", "-n", "30", "--seed", "1", "--no-fix-caps",
+                 "utf8.txt", "out.txt"})
+                .exit_code,
+            0);
+  std::string out = ReadFile(dir_ / "out.txt");
+  for (std::size_t at = 0; at < out.size();) {
+    const std::string first = "\xE2\x80\x9Cone\xE2\x80\x9D\xE2\x80\x94";
+    const std::string second = "two\xE2\x80\x94";
+    const std::string& word = out.compare(at, first.size(), first) == 0 ? first : second;
+    ASSERT_EQ(out.compare(at, word.size(), word), 0) << "at " << at;
+    at += word.size();
+  }
+  // The same dash typed, in a Windows-1252 source: byte 0x97.
+  WriteFile(dir_ / "cp1252.txt", "\x93one\x94\x97two");
+  ASSERT_EQ(Run({"-l", "1", "-s", "\xE2\x80\x94", "-n", "30", "--seed", "1", "--no-fix-caps", "-f",
+                 "cp1252.txt", "out.txt"})
+                .exit_code,
+            0);
+  out = ReadFile(dir_ / "out.txt");
+  const std::string first_1252 = "\x93one\x94\x97";
+  const std::string second_1252 = "two\x97";
+  for (std::size_t at = 0; at < out.size();) {
+    const std::string& word =
+        out.compare(at, first_1252.size(), first_1252) == 0 ? first_1252 : second_1252;
+    ASSERT_EQ(out.compare(at, word.size(), word), 0) << "at " << at;
+    at += word.size();
+  }
+}
+
 TEST_F(CliProcess, ExistingTarget_RefusedWithoutOverwriteAndKept) {
   WriteFile(dir_ / "out.txt", "keep me");
   const ChildResult result = Run({"source.txt", "out.txt"});

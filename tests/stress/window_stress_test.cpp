@@ -42,6 +42,7 @@
 #include "vorpel_test/reference_algorithms.h"
 #include "vorpel_test/temp_dir.h"
 #include "vorpel_test/text_generator.h"
+#include "vorpel_test/utf8_reference.h"
 #include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
@@ -148,6 +149,7 @@ GenerationSettings StartUpSettings() {
 struct Model {
   GenerationSettings settings = StartUpSettings();
   Items pool;
+  test::ReferenceEncoding pool_encoding = test::ReferenceEncoding::EightBit;
   std::int16_t about_icon_state = 0;  // of AboutVorpel, while it exists
 };
 
@@ -375,13 +377,16 @@ class WindowStressTest : public WindowTest {
     }
     Note(QStringLiteral("btnRead%1 %2").arg(Suffix(how), Printable(text)));
     Items expected = model_.pool;
+    test::ReferenceEncoding encoding = model_.pool_encoding;
     if (exists) {
       expected.clear();
+      encoding = test::ReferenceEncoding::EightBit;
       if (model_.settings.SeqLength > 0) {
         const std::optional<std::string> bytes = ReadAll(path);
         if (!bytes) return Fault("the model could not read " + path.string());
-        expected = ReferenceRead(*bytes, model_.settings.SeqLength, model_.settings.UnitMode,
-                                 model_.settings.WordSep);
+        expected = test::ReferenceReadAuto(*bytes, model_.settings.SeqLength,
+                                           model_.settings.UnitMode, model_.settings.WordSep);
+        if (!test::ReferenceFirstInvalidUtf8(*bytes)) encoding = test::ReferenceEncoding::Utf8;
       }
     }
     Press(MainControl<QPushButton>("btnRead"), how);
@@ -391,6 +396,7 @@ class WindowStressTest : public WindowTest {
     const Items got = PoolItems(session_.pool);
     Expect(got == expected, "Read: " + FirstDifference(got, expected));
     model_.pool = std::move(expected);
+    model_.pool_encoding = encoding;
   }
 
   std::size_t LongestItem() const {
@@ -471,7 +477,8 @@ class WindowStressTest : public WindowTest {
       const std::optional<std::string> raw = ReadAll(intermediate);
       if (!raw) return Fault("no intermediate file after a Write with the fix on");
       drawn = *raw;
-      Expect(*written == ReferenceFix(drawn, settings.WordSep, SentenceEndMarks),
+      Expect(*written == test::ReferenceFixIn(drawn, settings.WordSep, SentenceEndMarks,
+                                              model_.pool_encoding),
              "the target is not the fixed intermediate file");
     } else {
       Expect(ReadAll(intermediate) == old_intermediate,

@@ -1,0 +1,243 @@
+#pragma once
+
+// UTF-8 text as people see it: validation, decoding, and the cutting into
+// characters, where a character is an extended grapheme cluster (what a
+// reader sees as one letter: "é" stored as "e" plus a combining accent, a
+// flag, an emoji with a skin tone) except that CR and LF are always one
+// character each, as they are in an 8-bit text.
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_buffer.h"
+
+namespace vorpel {
+
+// How a text's bytes stand for characters.
+enum class TextEncoding : std::uint8_t {
+  EightBit,  // one byte, one character (Latin-1, a Windows code page, anything)
+  Utf8,      // valid UTF-8: a character is a grapheme cluster
+  RawBytes,  // one byte, one character, and WordSep taken as the bytes it holds
+};
+
+// ------------------------------------------------------------ validation
+
+struct Utf8Check {
+  // The offset of the first byte of the first invalid sequence (a stray
+  // continuation byte, an overlong form, a surrogate, a value above
+  // U+10FFFF, a sequence cut short); nullopt when the text is valid.
+  std::optional<std::size_t> first_invalid;
+  bool ascii_only = true;  // no byte above 0x7F (only meaningful when valid)
+
+  bool Valid() const { return !first_invalid; }
+};
+
+// Checks a whole text.
+Utf8Check CheckUtf8(std::string_view text);
+
+// The same check over a text given in consecutive pieces (as it is read),
+// with the same answer as CheckUtf8 of the pieces joined. A sequence may be
+// cut anywhere between two pieces.
+class Utf8Checker {
+ public:
+  void Feed(std::string_view piece);
+  Utf8Check Finish() const;
+
+ private:
+  std::size_t consumed_ = 0;  // bytes of earlier pieces, the carry included
+  std::array<char, 4> carry_{};
+  std::size_t carry_size_ = 0;  // an incomplete sequence at the end of the pieces so far
+  std::optional<std::size_t> first_invalid_;
+  bool ascii_only_ = true;
+};
+
+// Where the sequence starting at p (a lead byte of a valid text) ends: its
+// length from its first byte, 1 for ASCII.
+inline std::size_t SequenceLength(unsigned char lead) {
+  return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+}
+
+// The code point at p in valid UTF-8; length gets its byte count.
+inline char32_t DecodeAt(const char* p, std::size_t& length) {
+  const auto* u = reinterpret_cast<const unsigned char*>(p);
+  const unsigned char lead = u[0];
+  if (lead < 0x80) {
+    length = 1;
+    return lead;
+  }
+  if (lead < 0xE0) {
+    length = 2;
+    return (char32_t{lead & 0x1Fu} << 6) | (u[1] & 0x3Fu);
+  }
+  if (lead < 0xF0) {
+    length = 3;
+    return (char32_t{lead & 0x0Fu} << 12) | (char32_t{u[1] & 0x3Fu} << 6) | (u[2] & 0x3Fu);
+  }
+  length = 4;
+  return (char32_t{lead & 0x07u} << 18) | (char32_t{u[1] & 0x3Fu} << 12) |
+         (char32_t{u[2] & 0x3Fu} << 6) | (u[3] & 0x3Fu);
+}
+
+// The UTF-8 bytes of a code point.
+std::string EncodeUtf8(char32_t code_point);
+
+// ------------------------------------------------------------ characters
+
+// Where the boundaries between characters lie. The Unicode library decides
+// every boundary; its answers are kept for the code points and states met,
+// so a long text asks it only a few hundred times. The one rule of our own
+// is the break between CR and LF.
+//
+// A state sums up the text before a position as the library sees it; it is
+// never 0 (the library's "start", which it handles with a flaw for three
+// regional indicators in a row).
+class GraphemeBreaks {
+ public:
+  using State = std::uint8_t;
+
+  // The state before the first character of a text, or right after a
+  // boundary: anything that follows starts a new character.
+  static State StartState();
+
+  // Whether a character boundary lies before code point cp; state moves on
+  // past cp.
+  static bool BreakBefore(State& state, char32_t cp) {
+    const std::uint8_t entry = Transition(state, ClassOf(cp));
+    state = entry & kStateMask;
+    return (entry & kBreakBit) != 0;
+  }
+
+  // The state after the ASCII character c, whatever came before it.
+  static State StateAfterAscii(unsigned char c) { return ClassOf(c); }
+
+  // Whether a boundary lies between code point previous and the ASCII
+  // character c right after it. An ASCII character is neither a regional
+  // indicator nor pictographic, the two cases where the library looks
+  // further back, so the two code points decide.
+  static bool BreakBeforeAscii(char32_t previous, unsigned char c) {
+    State state = ClassOf(previous);
+    return BreakBefore(state, c);
+  }
+  // Whether a boundary lies between the ASCII character c and code point
+  // next (decided by the two alone, as the state after c is c's class).
+  static bool BreakAfterAscii(unsigned char c, char32_t next) {
+    State state = ClassOf(c);
+    return BreakBefore(state, next);
+  }
+
+  // The states after which an ASCII character can belong to the same
+  // character, as bits (bit s for state s).
+  static std::uint32_t StatesJoiningAscii();
+
+  // Whether an ASCII character after this state can belong to the same
+  // character (true only after a prepended mark such as U+0600).
+  static bool MayJoinAscii(State state) {
+    const std::uint8_t known = joins_ascii_[state].load(std::memory_order_relaxed);
+    return known != 0 ? (known & 1u) != 0 : LearnJoinsAscii(state);
+  }
+
+ private:
+  static constexpr std::uint8_t kStateMask = 0x1F;
+  static constexpr std::uint8_t kBreakBit = 0x20;
+  static constexpr std::uint8_t kKnownBit = 0x80;
+
+  static std::uint8_t ClassOf(char32_t cp) {
+    const std::uint8_t known = class_cache_[cp].load(std::memory_order_relaxed);
+    return known != 0 ? static_cast<std::uint8_t>(known & kStateMask) : LearnClass(cp);
+  }
+  static std::uint8_t Transition(State state, std::uint8_t next_class) {
+    const std::uint8_t known = transitions_[state][next_class].load(std::memory_order_relaxed);
+    return known != 0 ? known : LearnTransition(state, next_class);
+  }
+  static std::uint8_t LearnClass(char32_t cp);
+  static std::uint8_t LearnTransition(State state, std::uint8_t next_class);
+  static bool LearnJoinsAscii(State state);
+
+  static constexpr std::size_t kClasses = 32;
+  // One entry per code point, filled as code points are met (zero pages
+  // cost nothing until touched): kKnownBit | the library's break class.
+  static std::atomic<std::uint8_t> class_cache_[0x110000];
+  // kKnownBit | break bit | the state after.
+  static std::atomic<std::uint8_t> transitions_[kClasses][kClasses];
+  // A code point of each class, met earlier, to ask the library with.
+  static std::atomic<char32_t> example_[kClasses];
+  // kKnownBit | 1 when some ASCII character can join what came before.
+  static std::atomic<std::uint8_t> joins_ascii_[kClasses];
+};
+
+// Cuts valid UTF-8 text into its characters.
+std::vector<std::string_view> SplitCharacters(std::string_view text);
+
+// The end of the character that starts at begin (a boundary) in valid
+// UTF-8 text.
+std::size_t CharacterEnd(std::string_view text, std::size_t begin);
+
+// Finds the character that starts at a position of a long valid UTF-8
+// text, for positions asked in increasing order, without segmenting the
+// text before them: the state is taken up after the nearest ASCII byte (or
+// where the previous question left it), so the total work stays linear.
+class CharacterProbe {
+ public:
+  explicit CharacterProbe(std::string_view text) : text_(text) {}
+
+  // The end of the character starting at begin, or 0 when begin (a code
+  // point start, at least the begin of the previous call) lies inside a
+  // character.
+  std::size_t CharacterAt(std::size_t begin);
+
+ private:
+  std::string_view text_;
+  std::size_t cursor_ = 0;  // a position whose state is known
+  GraphemeBreaks::State cursor_state_ = GraphemeBreaks::StartState();
+  std::size_t inside_until_ = 0;  // positions before it, after the last found start, are inside
+};
+
+// ------------------------------------------------------------ letter index
+
+// The positions where the characters of a valid UTF-8 text start, as a bit
+// per byte, with a small directory that finds the n-th start quickly: one
+// seventh of the text's size in all. Bits and directory share 64-byte
+// lines (seven words of bits, then the number of letters before them), so
+// finding a start touches few cache lines.
+class LetterIndex {
+ public:
+  static LetterIndex Build(std::string_view text);
+
+  std::size_t Letters() const { return letters_; }
+  // The byte offset where letter n starts, for n < Letters(); the text's
+  // size for n >= Letters().
+  std::size_t StartOf(std::size_t n) const;
+  // Whether a letter starts at byte offset (offset < the text's size).
+  bool IsStart(std::size_t offset) const {
+    const std::size_t word = offset >> 6;
+    return ((Line(word / kWordsPerLine)[word % kWordsPerLine] >> (offset & 63)) & 1u) != 0;
+  }
+  // Asks for the memory that StartOf(n) reads first to be fetched.
+  void Prefetch(std::size_t n) const;
+
+ private:
+  static constexpr std::size_t kWordsPerLine = 7;  // the eighth word is the rank
+  static constexpr std::size_t kSampleShift = 10;  // a hint for every 1024th letter
+
+  const std::uint64_t* Line(std::size_t line) const {
+    return reinterpret_cast<const std::uint64_t*>(lines_.data()) + line * 8;
+  }
+  std::uint64_t* Line(std::size_t line) {
+    return reinterpret_cast<std::uint64_t*>(lines_.data()) + line * 8;
+  }
+
+  std::size_t size_ = 0;
+  std::size_t letters_ = 0;
+  std::size_t line_count_ = 0;  // and one more line at the end holding the total
+  ByteBuffer lines_;
+  ByteBuffer samples_;  // uint32: the line holding letter k << kSampleShift
+};
+
+}  // namespace vorpel

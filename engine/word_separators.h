@@ -1,0 +1,60 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "byte_scan.h"
+#include "utf8_text.h"
+
+namespace vorpel {
+
+// The byte that stands for a character in an 8-bit text: Latin-1 for
+// U+0000 to U+00FF, and the Windows-1252 byte for the characters that code
+// page puts at 0x80 to 0x9F (the em dash at 0x97, the curly quotes at 0x93
+// and 0x94). nullopt for every other character.
+std::optional<unsigned char> EightBitByteFor(char32_t code_point);
+
+// WordSep's characters as a source of a given encoding sees them.
+//
+// WordSep holds the text the user typed. When it is valid UTF-8, each of
+// its characters (a grapheme cluster, CR and LF apart) is a separator:
+// - in a UTF-8 source it matches that whole character and nothing else;
+// - in an 8-bit source it matches the one byte that stands for it there
+//   (EightBitByteFor), and a character with no such byte matches nothing.
+// A WordSep that is not valid UTF-8 is raw bytes, each a separator; in a
+// UTF-8 source only its ASCII bytes can match (no whole character of a
+// UTF-8 text is one byte above 0x7F). A RawBytes source takes every
+// WordSep as raw bytes.
+//
+// The closer, appended to a word cut off by the end of the source, is the
+// first character of WordSep as the source writes it (for raw bytes: the
+// first byte); nothing when WordSep is empty or its first character has
+// no byte in an 8-bit source.
+class WordSeparators {
+ public:
+  WordSeparators(std::string_view word_sep, TextEncoding source);
+
+  TextEncoding Source() const { return source_; }
+  // The bytes that are whole separators by themselves: all separators of
+  // an 8-bit source, the single-ASCII-byte ones of a UTF-8 source.
+  const ByteSet& Bytes() const { return bytes_; }
+  // The separators of a UTF-8 source that are not one ASCII byte (an em
+  // dash, a no-break space, "e" with a combining accent, an emoji).
+  const std::vector<std::string>& Wide() const { return wide_; }
+  const std::string& Closer() const { return closer_; }
+
+  // Whether one character of the source (a byte of an 8-bit source, a
+  // grapheme cluster of a UTF-8 one) is a separator.
+  bool IsSeparator(std::string_view character) const;
+
+ private:
+  TextEncoding source_;
+  ByteSet bytes_;
+  std::vector<std::string> wide_;
+  std::string closer_;
+};
+
+}  // namespace vorpel

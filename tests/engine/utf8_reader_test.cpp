@@ -1,0 +1,408 @@
+// The reader on UTF-8 sources and on 8-bit sources with separators typed as
+// characters: worked examples, and the fast reader against the literal
+// reference on generated texts.
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "source_reader.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/utf8_reference.h"
+#include "vorpel_test/utf8_texts.h"
+#include "word_separators.h"
+
+namespace vorpel {
+namespace {
+
+using test::Escaped;
+using test::PoolItems;
+using Items = std::vector<std::string>;
+
+GenerationSettings Settings(std::int16_t unit_mode, std::int16_t seq_length,
+                            std::string word_sep = " ") {
+  GenerationSettings settings;
+  settings.UnitMode = unit_mode;
+  settings.SeqLength = seq_length;
+  settings.WordSep = std::move(word_sep);
+  settings.MultSeq = 1;
+  return settings;
+}
+
+Items BuildItems(std::string_view text, const GenerationSettings& settings,
+                 EncodingChoice choice = EncodingChoice::Auto) {
+  return PoolItems(BuildPool(test::MakeBuffer(text, 1), settings, choice));
+}
+
+// Texts between ⟨ and ⟩ in the names; the separator is one space unless
+// stated.
+struct Example {
+  const char* name;
+  std::string text;
+  std::int16_t seq_length;
+  std::string word_sep;
+  Items letters;
+  Items words;
+};
+
+const char kEmDash[] = "\xE2\x80\x94";
+const char kThumbsMedium[] = "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD";
+const char kLeftQuote[] = "\xE2\x80\x9C";  // shares E2 80 with the em dash
+const char kRightQuote[] = "\xE2\x80\x9D";
+const char kNoBreakSpace[] = "\xC2\xA0";
+const char kCombiningAcute[] = "\xCC\x81";
+
+std::vector<Example> Examples() {
+  const std::string em = kEmDash;
+  const std::string thumbs = kThumbsMedium;
+  const std::string nfd_e = std::string("e") + kCombiningAcute;
+  return {
+      {"café and an emoji in letters of 2",
+       "caf\xC3\xA9 " + thumbs,
+       2,
+       " ",
+       {"ca", "f\xC3\xA9", " " + thumbs},
+       {"caf\xC3\xA9 " + thumbs + " "}},
+      {"a typed em dash ends words at the dash only",
+       std::string(kLeftQuote) + "a" + kRightQuote + em + "b c",
+       1,
+       em,
+       {kLeftQuote, "a", kRightQuote, em, "b", " ", "c"},
+       {std::string(kLeftQuote) + "a" + kRightQuote + em, "b c" + em}},
+      {"the separator e does not end a word inside e plus an accent",
+       nfd_e + "t" + nfd_e + "te",
+       1,
+       "e",
+       {nfd_e, "t", nfd_e, "t", "e"},
+       {nfd_e + "t" + nfd_e + "te"}},
+      {"e plus an accent as the separator",
+       "ae" + nfd_e + "b" + nfd_e,
+       1,
+       nfd_e,
+       {"a", "e", nfd_e, "b", nfd_e},
+       {"ae" + nfd_e, "b" + nfd_e}},
+      {"a no-break space and a space",
+       std::string("a") + kNoBreakSpace + "b c",
+       2,
+       std::string(kNoBreakSpace) + " ",
+       {std::string("a") + kNoBreakSpace, "b ", "c"},
+       {std::string("a") + kNoBreakSpace + "b ", std::string("c") + kNoBreakSpace}},
+      {"an emoji with a skin tone as the separator",
+       "x" + thumbs + "y\xF0\x9F\x91\x8D" + "z",
+       1,
+       thumbs,
+       {"x", thumbs, "y", "\xF0\x9F\x91\x8D", "z"},
+       {"x" + thumbs, "y\xF0\x9F\x91\x8Dz" + thumbs}},
+      {"CR LF is two letters", "ab\r\ncd", 3, " ", {"ab\r", "\ncd"}, {"ab\r\ncd "}},
+      {"a byte-order mark is a letter",
+       "\xEF\xBB\xBF"
+       "ab",
+       1,
+       " ",
+       {"\xEF\xBB\xBF", "a", "b"},
+       {"\xEF\xBB\xBF"
+        "ab "}},
+      {"a prepended mark joins the space after it",
+       "a\xD8\x80 b c",
+       1,
+       " ",
+       {"a", "\xD8\x80 ", "b", " ", "c"},
+       {"a\xD8\x80 b ", "c "}},
+      {"a text ending on a wide separator gets nothing appended",
+       "a" + em + "b" + em,
+       1,
+       em,
+       {"a", em, "b", em},
+       {"a" + em, "b" + em}},
+      {"a flag, then a lone regional indicator",
+       "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7\xF0\x9F\x87\xAB",
+       1,
+       "\xF0\x9F\x87\xAB",
+       {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", "\xF0\x9F\x87\xAB"},
+       {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7\xF0\x9F\x87\xAB"}},
+      // 8-bit sources: a typed character matches the byte that stands for it.
+      {"Latin-1 source, typed é splits at byte E9",
+       "caf\xE9 ok\xE9x",
+       2,
+       "\xC3\xA9",
+       {"ca", "f\xE9", " o", "k\xE9", "x"},
+       {"caf\xE9 ok\xE9", "x\xE9"}},
+      {"Windows-1252 source, typed em dash splits at byte 97",
+       "a\x97"
+       "b\x93q\x94 c",
+       1,
+       em,
+       {"a", "\x97", "b", "\x93", "q", "\x94", " ", "c"},
+       {"a\x97", "b\x93q\x94 c\x97"}},
+      {"8-bit source, a character with no byte there matches nothing and closes with nothing",
+       "a\xE9 b",
+       1,
+       "\xE4\xB8\xAD ",
+       {"a", "\xE9", " ", "b"},
+       {"a\xE9 ", "b"}},
+      {"8-bit source, raw separator bytes keep their meaning",
+       "a\xC3\xA9"
+       "b\xFF",
+       1,
+       "\xA9\xFF",
+       {"a", "\xC3", "\xA9", "b", "\xFF"},
+       {"a\xC3\xA9", "b\xFF"}},
+  };
+}
+
+TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
+  for (const auto& example : Examples()) {
+    SCOPED_TRACE(example.name);
+    EXPECT_EQ(
+        BuildItems(example.text, Settings(kLettersMode, example.seq_length, example.word_sep)),
+        example.letters);
+    EXPECT_EQ(BuildItems(example.text, Settings(kWordsMode, example.seq_length, example.word_sep)),
+              example.words);
+    // The reference is held to the same table.
+    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep),
+              example.letters);
+    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep),
+              example.words);
+  }
+}
+
+TEST(Utf8WorkedExamples, BytesChoiceCutsBytesWithRawSeparators) {
+  // "café 👍🏽" byte by byte, and the em dash's three bytes each a separator.
+  const std::string text = "caf\xC3\xA9";
+  EXPECT_EQ(BuildItems(text, Settings(kLettersMode, 2), EncodingChoice::Bytes),
+            (Items{"ca", "f\xC3", "\xA9"}));
+  const std::string em = kEmDash;
+  EXPECT_EQ(
+      BuildItems(std::string(kLeftQuote) + "a", Settings(kWordsMode, 1, em), EncodingChoice::Bytes),
+      (Items{"\xE2", "\x80",
+             "\x9C"
+             "a\xE2"}));
+}
+
+TEST(Utf8WorkedExamples, EveryItemOfAUtf8SourceIsValidUtf8) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 300; ++round) {
+    const std::string text = test::RandomUtf8(random, 1 + random() % 50);
+    for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
+      for (const auto& item : BuildItems(text, Settings(mode, 1 + random() % 5, " \xE2\x80\x94"))) {
+        ASSERT_TRUE(CheckUtf8(item).Valid()) << Escaped(item) << " of " << Escaped(text);
+      }
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Against the reference on generated texts.
+
+const std::vector<std::string>& Separators() {
+  static const std::vector<std::string> separators = {
+      "",
+      " ",
+      " ,",
+      kEmDash,
+      std::string(kEmDash) + " " + kLeftQuote,
+      std::string(kNoBreakSpace) + " ",
+      "e",
+      std::string("e") + kCombiningAcute,
+      kCombiningAcute,
+      kThumbsMedium,
+      "\xF0\x9F\x91\x8D",
+      "\xF0\x9F\x87\xAB",
+      "\r\n",
+      "\n",
+      "\xE4\xB8\xAD,",
+      "\xD8\x80",
+      "\xE9",          // raw byte, not UTF-8
+      ", \xFF\x80",    // raw bytes
+      "a b c d e",     // more distinct bytes than the vector compare takes
+      "\xEF\xBB\xBF",  // byte-order mark
+  };
+  return separators;
+}
+
+TEST(Utf8ReaderDifferential, MatchesTheReferenceOnGeneratedUtf8Texts) {
+  std::mt19937 random(20240612);
+  const std::vector<std::string> extra = {kEmDash, kThumbsMedium, " ", " ", "e\xCC\x81", ", "};
+  std::size_t items = 0;
+  int failures = 0;
+  for (int round = 0; round < 2500 && failures < 5; ++round) {
+    const std::string& word_sep = Separators()[random() % Separators().size()];
+    const std::string text = test::RandomUtf8(random, random() % 80, extra);
+    const auto seq_length =
+        static_cast<std::int16_t>(round % 5 == 0 ? 1 + random() % 100 : 1 + random() % 6);
+    for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
+      const Items expected = test::ReferenceReadAuto(text, seq_length, mode, word_sep);
+      const Items built = BuildItems(text, Settings(mode, seq_length, word_sep));
+      items += expected.size();
+      if (built != expected) {
+        ADD_FAILURE() << "mode " << mode << " SeqLength " << seq_length << " WordSep "
+                      << Escaped(word_sep) << "\n text " << Escaped(text) << "\n expected "
+                      << Escaped(expected) << "\n got " << Escaped(built);
+        ++failures;
+      }
+    }
+  }
+  EXPECT_GT(items, 40000u);
+}
+
+TEST(Utf8ReaderDifferential, AlmostUtf8TextsAreCutAsBytes) {
+  std::mt19937 random(77);
+  int failures = 0;
+  for (int round = 0; round < 1500 && failures < 5; ++round) {
+    const std::string& word_sep = Separators()[random() % Separators().size()];
+    const std::string text = test::AlmostUtf8(random, test::RandomUtf8(random, random() % 40));
+    ASSERT_FALSE(CheckUtf8(text).Valid()) << Escaped(text);
+    const auto seq_length = static_cast<std::int16_t>(1 + random() % 6);
+    for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
+      const Items expected = test::ReferenceReadCharacters(text, test::ReferenceEncoding::EightBit,
+                                                           seq_length, mode, word_sep);
+      const Items built = BuildItems(text, Settings(mode, seq_length, word_sep));
+      if (built != expected) {
+        ADD_FAILURE() << "mode " << mode << " WordSep " << Escaped(word_sep) << "\n text "
+                      << Escaped(text) << "\n expected " << Escaped(expected) << "\n got "
+                      << Escaped(built);
+        ++failures;
+      }
+      // In letters mode every byte is one letter.
+      if (mode == kLettersMode && seq_length == 1) {
+        EXPECT_EQ(built.size(), text.size());
+      }
+    }
+  }
+}
+
+TEST(Utf8ReaderDifferential, LongTextAcrossManyBlocksAndItems) {
+  std::mt19937 random(8);
+  std::string text;
+  while (text.size() < 300000) text += test::RandomUtf8(random, 40, {" ", " ", "\xE2\x80\x94"});
+  for (const auto& [mode, seq_length, word_sep] :
+       std::vector<std::tuple<std::int16_t, std::int16_t, std::string>>{
+           {kLettersMode, 1, " "},
+           {kLettersMode, 100, " "},
+           {kWordsMode, 4, " "},
+           {kWordsMode, 1, std::string(" ") + kEmDash}}) {
+    SCOPED_TRACE("mode " + std::to_string(mode) + " SeqLength " + std::to_string(seq_length));
+    EXPECT_EQ(test::FirstDifference(BuildItems(text, Settings(mode, seq_length, word_sep)),
+                                    test::ReferenceReadAuto(text, seq_length, mode, word_sep)),
+              "");
+  }
+}
+
+// ---------------------------------------------------------------------------
+// The Read command's choice of encoding.
+
+class EncodingChoiceTest : public ::testing::Test {
+ protected:
+  std::filesystem::path Source(std::string_view text) {
+    const auto path = dir_ / "source.txt";
+    test::WriteFile(path, text);
+    return path;
+  }
+  ReadOutcome Read(std::string_view text, EncodingChoice choice) {
+    return ReadSource(session_, Source(text), reporter_, choice);
+  }
+
+  test::TempDir dir_;
+  Session session_;
+  test::RecordingReporter reporter_;
+};
+
+TEST_F(EncodingChoiceTest, Utf8ChoiceRefusesAnInvalidSourceNamingTheOffset) {
+  session_.settings = Settings(kLettersMode, 1);
+  ASSERT_EQ(Read("abc", EncodingChoice::Auto), ReadOutcome::Read);
+  ASSERT_EQ(session_.pool.Size(), 3u);
+  EXPECT_EQ(Read("caf\xC3\xA9 \xE9t\xC3\xA9", EncodingChoice::Utf8), ReadOutcome::Failed);
+  EXPECT_EQ(reporter_.events, (std::vector<std::string>{"beep", "ErrorIO"}));
+  ASSERT_EQ(reporter_.details.size(), 1u);
+  EXPECT_NE(reporter_.details[0].find("starts at byte 6"), std::string::npos)
+      << reporter_.details[0];
+  EXPECT_TRUE(session_.pool.Empty());
+}
+
+TEST_F(EncodingChoiceTest, EachChoiceSetsThePoolsEncoding) {
+  session_.settings = Settings(kLettersMode, 1);
+  struct Case {
+    std::string text;
+    EncodingChoice choice;
+    TextEncoding encoding;
+    std::size_t items;
+  };
+  for (const auto& c : std::vector<Case>{
+           {"caf\xC3\xA9", EncodingChoice::Auto, TextEncoding::Utf8, 4},
+           {"caf\xC3\xA9", EncodingChoice::Utf8, TextEncoding::Utf8, 4},
+           {"caf\xC3\xA9", EncodingChoice::Bytes, TextEncoding::RawBytes, 5},
+           {"caf\xE9", EncodingChoice::Auto, TextEncoding::EightBit, 4},
+           {"plain", EncodingChoice::Auto, TextEncoding::Utf8, 5},
+       }) {
+    ASSERT_EQ(Read(c.text, c.choice), ReadOutcome::Read) << Escaped(c.text);
+    EXPECT_EQ(session_.pool.Encoding(), c.encoding) << Escaped(c.text);
+    EXPECT_EQ(session_.pool.Size(), c.items) << Escaped(c.text);
+  }
+  EXPECT_TRUE(reporter_.events.empty());
+}
+
+TEST_F(EncodingChoiceTest, ALongFirstSeparatorClosesTheLastWordWhole) {
+  const std::string family =
+      "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
+  session_.settings = Settings(kWordsMode, 1, family);
+  ASSERT_EQ(Read("a\xC3\xA9" + family + "b", EncodingChoice::Auto), ReadOutcome::Read);
+  EXPECT_EQ(PoolItems(session_.pool), (Items{"a\xC3\xA9" + family, "b" + family}));
+}
+
+// ---------------------------------------------------------------------------
+// Separators as characters.
+
+TEST(IsSeparatorChar, ComparesWholeCharactersOfTheSourcesEncoding) {
+  struct Case {
+    std::string c;
+    std::string word_sep;
+    TextEncoding source;
+    bool expected;
+  };
+  const std::string em = kEmDash;
+  for (const auto& c : std::vector<Case>{
+           {em, " " + em, TextEncoding::Utf8, true},
+           {kLeftQuote, em, TextEncoding::Utf8, false},
+           {"\xE2", em, TextEncoding::Utf8, false},
+           {"e", "e\xCC\x81", TextEncoding::Utf8, false},
+           {"e\xCC\x81", "e\xCC\x81", TextEncoding::Utf8, true},
+           {"\x97", em, TextEncoding::EightBit, true},
+           {"\xE2", em, TextEncoding::EightBit, false},
+           {"\xE2", em, TextEncoding::RawBytes, true},
+           {"\xE9", "\xC3\xA9", TextEncoding::EightBit, true},
+           {"\xE9", "\xE9", TextEncoding::EightBit, true},
+           {"", " ", TextEncoding::Utf8, false},
+           {" ", "", TextEncoding::EightBit, false},
+       }) {
+    EXPECT_EQ(IsSeparatorChar(c.c, c.word_sep, c.source), c.expected)
+        << Escaped(c.c) << " in " << Escaped(c.word_sep);
+  }
+}
+
+// The 8-bit byte of every code point of the first plane against the
+// system's converter (as the reference asks it).
+TEST(EightBitByteFor, AgreesWithTheSystemsWindows1252Converter) {
+  std::size_t mapped = 0;
+  for (char32_t cp = 0; cp < 0x10000; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    const std::optional<unsigned char> ours = EightBitByteFor(cp);
+    const std::optional<char> reference = test::ReferenceEightBitByte(EncodeUtf8(cp));
+    ASSERT_EQ(ours.has_value(), reference.has_value())
+        << "U+" << std::hex << static_cast<unsigned>(cp) << " "
+        << (reference ? static_cast<unsigned>(static_cast<unsigned char>(*reference)) : 0u);
+    if (ours) {
+      ASSERT_EQ(*ours, static_cast<unsigned char>(*reference));
+      ++mapped;
+    }
+  }
+  EXPECT_EQ(mapped, 256u + 27u);
+}
+
+}  // namespace
+}  // namespace vorpel
