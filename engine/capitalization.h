@@ -8,6 +8,7 @@
 #include "byte_scan.h"
 #include "byte_sink.h"
 #include "file_error.h"
+#include "posix_file.h"
 
 namespace vorpel {
 
@@ -53,6 +54,15 @@ class CapitalizingSink final : public ByteSink {
 // file itself. The intermediate file stays in place. An empty target or a
 // missing intermediate file is refused before anything is touched.
 FileStatus FixCapitalization(const std::filesystem::path& intermediate,
+                             const std::filesystem::path& target, std::string_view marks,
+                             std::string_view word_sep);
+
+// The same from an intermediate file already open: reads drawn from its
+// start, whatever file is at the intermediate path by now, so a Write
+// fixes exactly the text it drew itself. Read errors name shown_path.
+// Memory that cannot be had is an error naming target; target is then
+// left as it was.
+FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown_path,
                              const std::filesystem::path& target, std::string_view marks,
                              std::string_view word_sep);
 

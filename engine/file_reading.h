@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <functional>
 #include <span>
+#include <string_view>
 
 #include "byte_buffer.h"
 #include "file_error.h"
@@ -38,6 +39,13 @@ FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std
  */
 FileStatus ForEachBlock(const std::filesystem::path& path, bool follow_links,
                         std::size_t block_size,
+                        const std::function<FileStatus(std::span<char>)>& consume);
+
+/**
+ * The same over an open descriptor, from its current offset to its end;
+ * read errors name shown_path.
+ */
+FileStatus ForEachBlock(int fd, std::string_view shown_path, std::size_t block_size,
                         const std::function<FileStatus(std::span<char>)>& consume);
 
 }  // namespace vorpel

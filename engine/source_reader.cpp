@@ -112,25 +112,26 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings) {
 }
 
 ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter) {
-  if (!FileExists(path)) {
-    ReportError(reporter, ErrorKind::FNE, path.string());
-    return ReadOutcome::Missing;
-  }
-  // The old pool goes first, so a big source never sits in memory twice.
-  session.pool.Clear();
-  // A length of 0 takes no unit per pass: the read ends with an empty pool.
-  if (session.settings.SeqLength <= 0) return ReadOutcome::Read;
-  ByteBuffer text;
-  if (auto error = ReadWholeFile(path, text, 1)) {
-    ReportError(reporter, ErrorKind::IO, error->Describe());
-    return ReadOutcome::Failed;
-  }
   try {
+    if (!FileExists(path)) {
+      ReportError(reporter, ErrorKind::FNE, path.string());
+      return ReadOutcome::Missing;
+    }
+    // The old pool goes first, so a big source never sits in memory twice.
+    session.pool.Clear();
+    // A length of 0 takes no unit per pass: the read ends with an empty pool.
+    if (session.settings.SeqLength <= 0) return ReadOutcome::Read;
+    ByteBuffer text;
+    if (auto error = ReadWholeFile(path, text, 1)) {
+      ReportFileError(reporter, *error);
+      return ReadOutcome::Failed;
+    }
     session.pool = BuildPool(std::move(text), session.settings);
   } catch (const std::bad_alloc&) {
+    // Every allocation of a Read ends here: the source's bytes, the item
+    // table, the strings of a message.
     session.pool.Clear();
-    const FileError error{path.string(), std::make_error_code(std::errc::not_enough_memory)};
-    ReportError(reporter, ErrorKind::IO, error.Describe());
+    ReportFileError(reporter, OutOfMemoryError(path.native()));
     return ReadOutcome::Failed;
   }
   return ReadOutcome::Read;
