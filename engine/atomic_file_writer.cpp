@@ -106,8 +106,7 @@ bool g_handler_installed[kSignalCount] = {};
 std::mutex g_partial_files_mutex;  // guards the counts and installation, never taken in a handler
 int g_partial_file_count = 0;
 
-extern "C" void RemovePartialFilesThenResignal(int signal_number, siginfo_t* info,
-                                               void* context) {
+extern "C" void RemovePartialFilesThenResignal(int signal_number, siginfo_t* info, void* context) {
   const int saved_errno = errno;
   for (PartialFileSlot& slot : g_partial_files) {
     if (slot.used.load(std::memory_order_acquire)) ::unlink(slot.path);
@@ -153,7 +152,8 @@ void InstallHandlers() {
 
 void RestoreHandlers() {
   for (int i = 0; i < kSignalCount; ++i) {
-    if (g_handler_installed[i]) ::sigaction(kTerminationSignals[i], &g_previous_actions[i], nullptr);
+    if (g_handler_installed[i])
+      ::sigaction(kTerminationSignals[i], &g_previous_actions[i], nullptr);
     g_handler_installed[i] = false;
   }
 }
@@ -372,8 +372,8 @@ FileStatus AtomicFileWriter::CommitUnnamed() {
   // rename is the one way to replace a file in a single step, and it needs
   // a name to start from: the complete file gets a temporary one first.
   const TerminationSignalsHeld held;
-  if (const std::error_code error = LinkUnderTemporaryName(fd_.get(), FolderOf(final_path_),
-                                                           temp_path_)) {
+  if (const std::error_code error =
+          LinkUnderTemporaryName(fd_.get(), FolderOf(final_path_), temp_path_)) {
     Discard();
     return Error(error);
   }

@@ -82,9 +82,8 @@ using BlockSource = std::function<FileStatus(const BlockConsumer&)>;
 
 // Copies the blocks for_each_block hands over to target through the fix;
 // target is replaced only once all of them have been copied.
-FileStatus CopyFixed(const BlockSource& for_each_block,
-                     const std::filesystem::path& target, std::string_view marks,
-                     std::string_view word_sep) {
+FileStatus CopyFixed(const BlockSource& for_each_block, const std::filesystem::path& target,
+                     std::string_view marks, std::string_view word_sep) {
   AtomicFileWriter output;
   CapitalizingSink fixer(output, word_sep, marks);
   bool opened = false;
@@ -133,7 +132,8 @@ FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown
                              const std::filesystem::path& target, std::string_view marks,
                              std::string_view word_sep) {
   if (target.empty()) return FileError{target.string(), make_error_code(FileErrc::EmptyPath)};
-  if (::lseek(drawn.get(), 0, SEEK_SET) != 0) return FileError{std::string(shown_path), LastSystemError()};
+  if (::lseek(drawn.get(), 0, SEEK_SET) != 0)
+    return FileError{std::string(shown_path), LastSystemError()};
   try {
     return CopyFixed(
         [&](const BlockConsumer& consume) {

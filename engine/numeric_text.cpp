@@ -145,7 +145,8 @@ std::optional<std::int64_t> RoundInRange(std::string_view text, std::int64_t low
     ++magnitude;
   }
   // The largest magnitude of each sign, as an unsigned number.
-  constexpr auto kMaxPositive = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  constexpr auto kMaxPositive =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
   std::int64_t value = 0;
   if (magnitude == 0) {
     value = 0;

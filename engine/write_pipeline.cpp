@@ -45,8 +45,8 @@ FileStatus WriteTarget(const Session& session, const WriteRequest& request,
   }
   FileDescriptor drawn;
   WriterOptions writer_options{options.seed, LinkPolicy::Replace, NewFileMode::Private, &drawn};
-  if (auto error = WriteSequences(session.pool, options.temp_path, settings.NoSeq, true,
-                                  writer_options)) {
+  if (auto error =
+          WriteSequences(session.pool, options.temp_path, settings.NoSeq, true, writer_options)) {
     return error;
   }
   if (options.between_steps) options.between_steps();

@@ -126,8 +126,8 @@ TEST(ParseArguments, NumbersTakeTheWindowsNotationAndRounding) {
     std::int16_t value;
   } lengths[] = {
       {"99.5", 100},  // compared before rounding, as in the Options dialog
-      {"100", 100},   {"1e2", 100}, {"4.5", 4}, {"5.5", 6}, {" 3 ", 3},
-      {"+2", 2},      {"-0", 0},    {"0.4", 0}, {"010", 10},
+      {"100", 100},  {"1e2", 100}, {"4.5", 4}, {"5.5", 6},  {" 3 ", 3},
+      {"+2", 2},     {"-0", 0},    {"0.4", 0}, {"010", 10},
   };
   for (const auto& c : lengths) {
     const Parsed parsed = Parse({"-l", c.length, "a", "b"});

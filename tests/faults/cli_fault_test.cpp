@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-
 #include <sys/stat.h>
 
 #include <chrono>
@@ -256,8 +255,8 @@ TEST_F(CliFaultTest, StandardOutputReaderStopsEarly_EndsQuietlyBySigpipe) {
     ::close(ends[0]);
     ::signal(SIGPIPE, SIG_DFL);  // whatever the test runner had
     if (::chdir(dir_.path().c_str()) != 0) ::_exit(127);
-    const char* argv[] = {kCli, "-u", "letters", "-l", "100", "-n", "1000000", "source.txt", "-",
-                          nullptr};
+    const char* argv[] = {kCli, "-u",      "letters",    "-l", "100",
+                          "-n", "1000000", "source.txt", "-",  nullptr};
     ::execv(kCli, const_cast<char* const*>(argv));
     ::_exit(127);
   }

@@ -3,11 +3,10 @@
 // shared sticky folder such as /tmp, another user trying to read it, and
 // a second copy of the program replacing it in the middle of a Write.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <fcntl.h>
 
 #include <atomic>
 #include <chrono>
@@ -17,8 +16,8 @@
 #include "fault_support.h"
 #include "generation_settings.h"
 #include "random_draw.h"
-#include "sequence_writer.h"
 #include "reference_algorithms.h"
+#include "sequence_writer.h"
 #include "session.h"
 #include "source_reader.h"
 #include "write_pipeline.h"
@@ -277,12 +276,9 @@ TEST(IntermediateFileTest, CreatedAndReplacedPrivate_OtherUsersCannotReadIt) {
     std::optional<fs::perms> existing_target;
   };
   const Case cases[] = {
-      {022, std::nullopt, std::nullopt},
-      {0, std::nullopt, std::nullopt},
-      {077, std::nullopt, fs::perms(0640)},
-      {0, fs::perms(0644), std::nullopt},
-      {002, fs::perms(0666), fs::perms(0664)},
-      {0277, fs::perms(0600), std::nullopt},
+      {022, std::nullopt, std::nullopt},       {0, std::nullopt, std::nullopt},
+      {077, std::nullopt, fs::perms(0640)},    {0, fs::perms(0644), std::nullopt},
+      {002, fs::perms(0666), fs::perms(0664)}, {0277, fs::perms(0600), std::nullopt},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("umask " + std::to_string(c.umask));

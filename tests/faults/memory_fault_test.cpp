@@ -147,7 +147,8 @@ TEST_P(CliMemorySweep, EveryLimitAroundTheBoundary_RightTextOrMessageNeverAnAbor
       << "boundary " << InMiB(boundary) << ", start " << InMiB(start_floor);
 
   const Names clean = {"expected.txt", "scratch", "source.txt"};
-  const std::string source_failed = std::string(kFileFailed) + " source.txt: " + kOutOfMemory + "\n";
+  const std::string source_failed =
+      std::string(kFileFailed) + " source.txt: " + kOutOfMemory + "\n";
   const std::string target_failed = std::string(kFileFailed) + " out.txt: " + kOutOfMemory + "\n";
   int worked = 0;
   int failed_reading = 0;
@@ -251,7 +252,8 @@ std::pair<std::size_t, std::uint64_t> Fingerprint(const SequencePool& pool) {
   const auto mix = [&](unsigned char byte) { hash = (hash ^ byte) * 1099511628211u; };
   for (std::size_t i = 0; i < pool.Size(); ++i) {
     const std::string_view item = pool.Item(i);
-    for (std::size_t shift = 0; shift < 64; shift += 8) mix(static_cast<unsigned char>(item.size() >> shift));
+    for (std::size_t shift = 0; shift < 64; shift += 8)
+      mix(static_cast<unsigned char>(item.size() >> shift));
     for (const char c : item) mix(static_cast<unsigned char>(c));
   }
   return {pool.Size(), hash};

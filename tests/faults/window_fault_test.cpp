@@ -258,8 +258,7 @@ bool SetSoftAddressLimit(rlim_t limit) {
   return ::setrlimit(RLIMIT_AS, &value) == 0;
 }
 
-class OutOfMemoryTest : public WindowFaultTest,
-                        public ::testing::WithParamInterface<LimitCase> {};
+class OutOfMemoryTest : public WindowFaultTest, public ::testing::WithParamInterface<LimitCase> {};
 
 // Write is pressed with too little memory left for the writer's block: the
 // window shows ErrorIO with the reason, the old target is whole, nothing
