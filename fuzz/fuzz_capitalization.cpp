@@ -8,7 +8,7 @@
 #include <string>
 
 #include "capitalization.h"
-#include "reference_algorithms.h"
+#include "vorpel_test/reference_algorithms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;

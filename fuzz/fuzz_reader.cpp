@@ -3,11 +3,11 @@
 // then the separator, then the source text.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "reference_algorithms.h"
 #include "source_reader.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/reference_algorithms.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
@@ -20,11 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view source(reinterpret_cast<const char*>(data + 3 + separator_length),
                                 size - 3 - separator_length);
 
-  vorpel::ByteBuffer text;
-  text.Reserve(source.size() + 1);
-  if (!source.empty()) std::memcpy(text.data(), source.data(), source.size());
-  text.Resize(source.size());
-  const vorpel::SequencePool pool = vorpel::BuildPool(std::move(text), settings);
+  const vorpel::SequencePool pool = vorpel::BuildPool(vorpel::test::MakeBuffer(source), settings);
   const auto expected =
       vorpel::test::ReferenceRead(source, settings.SeqLength, settings.UnitMode, settings.WordSep);
   if (pool.Size() != expected.size()) std::abort();

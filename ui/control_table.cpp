@@ -9,6 +9,7 @@
 #include <QRadioButton>
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 #include <vector>
 
 #include "look.h"
@@ -41,6 +42,9 @@ QWidget* MakeControl(const ControlSpec& spec, QWidget* client) {
   switch (spec.kind) {
     case ControlKind::TextBox: {
       auto* box = new QLineEdit(client);
+      // A text box of the toolkit silently cuts its text at 32767
+      // characters; the windows' boxes take any length, a pasted one too.
+      box->setMaxLength(std::numeric_limits<int>::max());
       box->setText(caption);
       return box;
     }

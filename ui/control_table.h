@@ -11,7 +11,7 @@ class QWidget;
 namespace vorpel {
 
 enum class ControlKind {
-  TextBox,      // one-line text box (QLineEdit)
+  TextBox,      // one-line text box (QLineEdit), no length limit
   Label,        // wrapping label, text at the top left (QLabel)
   CheckBox,     // QCheckBox
   RadioButton,  // QRadioButton; the radio buttons of one parent are exclusive

@@ -1,5 +1,8 @@
 #include "dialog_registry.h"
 
+#include <QApplication>
+#include <QPointer>
+
 namespace vorpel {
 
 DialogRegistry::~DialogRegistry() {
@@ -33,9 +36,25 @@ FormDialog* DialogRegistry::Load(const QString& name) {
 FormDialog* DialogRegistry::Show(const QString& name) {
   FormDialog* dialog = Load(name);
   if (dialog == nullptr) return nullptr;
+  if (!dialog->testAttribute(Qt::WA_ShowWithoutActivating)) {
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    return dialog;
+  }
+  // On top, with the keyboard left where the user was typing. Most window
+  // systems honour the request not to activate the new window; where one
+  // activates it all the same on showing it (the offscreen platform does),
+  // that activation is handed back at once.
+  const QPointer<QWidget> typing_in = QApplication::activeWindow();
   dialog->show();
   dialog->raise();
-  dialog->activateWindow();
+  if (typing_in.isNull() || typing_in == dialog) return dialog;
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  if (QApplication::activeWindow() == dialog && !typing_in.isNull() && typing_in->isVisible()) {
+    typing_in->activateWindow();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  }
   return dialog;
 }
 

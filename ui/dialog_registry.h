@@ -28,7 +28,9 @@ class DialogRegistry {
   // The dialog, made hidden first if it does not exist.
   FormDialog* Load(const QString& name);
   // Shows the dialog modeless (made first if needed) and brings it to the
-  // front.
+  // front. It also takes the keyboard unless it was made with
+  // Qt::WA_ShowWithoutActivating: then the window the user was typing in
+  // keeps it.
   FormDialog* Show(const QString& name);
   // The dialog if it exists, else null.
   FormDialog* Find(const QString& name) const;

@@ -68,6 +68,11 @@ ErrorDialog::ErrorDialog(ErrorKind error)
   connect(ok, &QPushButton::clicked, this, &QWidget::hide);
 }
 
-void ErrorDialog::SetMessage(const QString& message) { message_->setText(message); }
+void ErrorDialog::SetMessage(const QString& message) {
+  message_->setText(message);
+  // A screen reader reads the whole message, the path and the system's
+  // reason on the second line included.
+  message_->setAccessibleName(QString(message).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+}
 
 }  // namespace vorpel

@@ -110,6 +110,14 @@ FormDialog* CreateInfoDialog(InfoDialogKind kind) {
       dialog->findChild<PictureBox*>(QStringLiteral("icnCorvane"))->show();
       return dialog;
     }
+    case InfoDialogKind::Done: {
+      auto* dialog = new InfoDialog(kDone);
+      // Shown after every Write, it comes up on top but leaves the keyboard
+      // with the main window, so the next number can be typed at once; a
+      // click into it gives it the keyboard, and Enter then hides it.
+      dialog->setAttribute(Qt::WA_ShowWithoutActivating);
+      return dialog;
+    }
     default: return new InfoDialog(SpecOf(kind));
   }
 }

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDropEvent>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include "info_dialogs.h"
 #include "look.h"
 #include "options_dialog.h"
+#include "path_entry.h"
 #include "pictures.h"
 #include "qt_text.h"
 #include "source_reader.h"
@@ -68,7 +71,9 @@ WindowHooks WithDefaults(WindowHooks hooks) {
 }  // namespace
 
 MainWindow::MainWindow(Session& session, WindowHooks hooks)
-    : session_(session), hooks_(WithDefaults(std::move(hooks))), reporter_(dialogs_, hooks_.beep) {
+    : session_(session),
+      hooks_(WithDefaults(std::move(hooks))),
+      reporter_(dialogs_, hooks_.beep, hooks_.error_reported) {
   setObjectName(QStringLiteral("Main"));
   setWindowTitle(QStringLiteral("Main"));
   setWindowIcon(QIcon(ToQString(kWindowIconPath)));
@@ -90,6 +95,7 @@ MainWindow::MainWindow(Session& session, WindowHooks hooks)
   // Every change of the box's value counts as one click, the program's own
   // changes included.
   connect(cbx_owrite_, &QCheckBox::toggled, this, &MainWindow::OnOWriteClicked);
+  SetUpPathEntry();
 
   BuildMenus();
   resize(TwipsSize(kClientWidth, kClientHeight) + QSize(0, menuBar()->sizeHint().height()));
@@ -124,6 +130,48 @@ void MainWindow::BuildMenus() {
   AddItem(info, "I_Info", "&Info")->setEnabled(false);
   connect(AddItem(info, "I_License", "&License"), &QAction::triggered, this,
           show(InfoDialogKind::License));
+}
+
+void MainWindow::SetUpPathEntry() {
+  QFileSystemModel* paths = MakePathModel(this);
+  txt_from_->setCompleter(new PathCompleter(paths, txt_from_));
+  txt_to_->setCompleter(new PathCompleter(paths, txt_to_));
+  setAcceptDrops(true);
+  for (QLineEdit* field : {txt_from_, txt_to_, txt_no_seq_}) field->installEventFilter(this);
+}
+
+// A file dragged over a path field is that field's; over the number field
+// it is refused there and so reaches the window, like a file dragged over
+// a label or a button. Other drags keep the text box's own handling.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop) {
+    return QMainWindow::eventFilter(watched, event);
+  }
+  auto* drag = static_cast<QDropEvent*>(event);
+  const QString path = DraggedFilePath(drag->mimeData());
+  if (path.isEmpty()) return false;
+  auto* field = qobject_cast<QLineEdit*>(watched);
+  if (field != txt_from_ && field != txt_to_) {
+    drag->ignore();
+    return true;
+  }
+  // The dropped path replaces the text; nothing is read or written.
+  if (AcceptFileDrag(drag) && type == QEvent::Drop) field->setText(path);
+  return true;
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DraggedFilePath(event->mimeData()).isEmpty()) AcceptFileDrag(event);
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) {
+  if (!DraggedFilePath(event->mimeData()).isEmpty()) AcceptFileDrag(event);
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QString path = DraggedFilePath(event->mimeData());
+  if (!path.isEmpty() && AcceptFileDrag(event)) txt_from_->setText(path);
 }
 
 void MainWindow::LoadForms() {

@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <filesystem>
 #include <functional>
+#include <string_view>
 
 #include "dialog_registry.h"
 #include "session.h"
@@ -21,12 +22,17 @@ struct WindowHooks {
   std::function<void()> beep;                      // default: the system beep
   std::filesystem::path temp_path = TempFilePath;  // the capitalization route's file
   std::function<void()> end_program;               // default: leave the event loop
+  // Told of every error the window reports, with its detail (the path or the
+  // number text as the engine received it), just before the dialog shows.
+  std::function<void(ErrorKind, std::string_view detail)> error_reported;
 };
 
 // The start-up window: the two paths, the number of sequences, the
 // overwrite switch, Read and Write, and the menus. Making it loads every
 // dialog (the Options dialog first, which puts the default options in
-// force) and initialises the fields; closing it ends the program.
+// force) and initialises the fields; closing it ends the program. The two
+// path fields complete file names as the user types and take a file dropped
+// on them; a file dropped anywhere else on the window goes to txtFrom.
 class MainWindow final : public QMainWindow {
   Q_OBJECT
  public:
@@ -38,9 +44,14 @@ class MainWindow final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenus();
+  void SetUpPathEntry();
   void LoadForms();
   void InitMain();
 

@@ -1,6 +1,7 @@
 #include "options_dialog.h"
 
 #include <QCheckBox>
+#include <QEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -59,6 +60,10 @@ OptionsDialog::OptionsDialog(GenerationSettings& settings, Reporter& reporter)
   connect(btn_cancel_, &QPushButton::clicked, this, &QWidget::hide);
   connect(rbt_letters_, &QRadioButton::clicked, this, &OptionsDialog::OnLettersClicked);
   connect(rbt_words_, &QRadioButton::clicked, this, &OptionsDialog::OnWordsClicked);
+  for (QRadioButton* button : {rbt_letters_, rbt_words_}) {
+    connect(button, &QRadioButton::toggled, this, &OptionsDialog::KeepPairTabStopAtSelection);
+    button->installEventFilter(this);
+  }
 
   // The Load step.
   settings_.SetDefaultOptions();
@@ -84,6 +89,16 @@ void OptionsDialog::Fill() {
   if (settings_.UnitMode == kWordsMode) {
     rbt_words_->setChecked(true);
     OnWordsClicked();
+  }
+
+  // A focus left on the button that is no longer selected (or that will be
+  // the focus when the dialog is next active) follows the selection, so
+  // that Space there cannot switch the unit unseen.
+  QRadioButton* selected = rbt_letters_->isChecked() ? rbt_letters_
+                           : rbt_words_->isChecked() ? rbt_words_
+                                                     : nullptr;
+  if (selected != nullptr && (focusWidget() == rbt_letters_ || focusWidget() == rbt_words_)) {
+    selected->setFocus(Qt::OtherFocusReason);
   }
 
   txt_seq_length_->setText(QString::number(settings_.SeqLength));
@@ -112,6 +127,26 @@ void OptionsDialog::OnOkClicked() {
   settings_.SeqLength = ToInt16(NumberText(txt_seq_length_->text())).value_or(settings_.SeqLength);
   settings_.WordSep = SeparatorBytes(txt_word_sep_->text());
   hide();
+}
+
+// Tab and Shift+Tab enter the pair at its selected button, so moving the
+// focus never lands on the other one: only the selected button is a Tab
+// stop; the other takes the focus by a click or an arrow key (which, as in
+// every exclusive pair, selects it). With neither selected, both are stops.
+void OptionsDialog::KeepPairTabStopAtSelection() {
+  const bool letters = rbt_letters_->isChecked();
+  const bool words = rbt_words_->isChecked();
+  rbt_letters_->setFocusPolicy(words && !letters ? Qt::ClickFocus : Qt::StrongFocus);
+  rbt_words_->setFocusPolicy(letters && !words ? Qt::ClickFocus : Qt::StrongFocus);
+}
+
+// The toolkit makes whichever button of the pair takes the focus the pair's
+// Tab stop; once the focus leaves, the stop goes back to the selection.
+bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut && (watched == rbt_letters_ || watched == rbt_words_)) {
+    KeepPairTabStopAtSelection();
+  }
+  return FormDialog::eventFilter(watched, event);
 }
 
 // The pair's guards: a handler that finds its own button not selected

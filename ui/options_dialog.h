@@ -13,7 +13,8 @@ namespace vorpel {
 
 // The Options dialog: edits copies of five settings, which change only when
 // OK finds every field valid. Making the dialog is its Load step and puts
-// the default options in force.
+// the default options in force. The radio pair is one Tab stop, entered at
+// its selected button; the arrow keys move within it.
 class OptionsDialog final : public FormDialog {
   Q_OBJECT
  public:
@@ -27,7 +28,11 @@ class OptionsDialog final : public FormDialog {
   // True when every field check holds. All checks run every time.
   bool ValidateOptions() const;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
+  void KeepPairTabStopAtSelection();
   void OnOkClicked();
   void OnLettersClicked();
   void OnWordsClicked();

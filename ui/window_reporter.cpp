@@ -10,6 +10,7 @@ void WindowReporter::Beep() {
 }
 
 void WindowReporter::ShowError(ErrorKind error, std::string_view detail) {
+  if (reported_) reported_(error, detail);
   const QString dialog_name = ToQString(DialogName(error));
   if (error == ErrorKind::IO) {
     // The detail is "path: reason", the path in the file system's encoding.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <string_view>
 
 #include "dialog_registry.h"
 #include "reporter.h"
@@ -12,9 +13,11 @@ namespace vorpel {
 class WindowReporter final : public Reporter {
  public:
   // beep is called for every Beep; the program passes the system beep,
-  // tests a counter.
-  WindowReporter(DialogRegistry& dialogs, std::function<void()> beep)
-      : dialogs_(dialogs), beep_(std::move(beep)) {}
+  // tests a counter. reported, when given, hears of every error with its
+  // detail just before the dialog shows.
+  using ErrorListener = std::function<void(ErrorKind, std::string_view detail)>;
+  WindowReporter(DialogRegistry& dialogs, std::function<void()> beep, ErrorListener reported = {})
+      : dialogs_(dialogs), beep_(std::move(beep)), reported_(std::move(reported)) {}
   Q_DISABLE_COPY_MOVE(WindowReporter)
 
   void Beep() override;
@@ -23,6 +26,7 @@ class WindowReporter final : public Reporter {
  private:
   DialogRegistry& dialogs_;
   std::function<void()> beep_;
+  ErrorListener reported_;
 };
 
 }  // namespace vorpel

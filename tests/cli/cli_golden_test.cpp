@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "cli_test_support.h"
+#include "run_cli.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
 
-namespace vorpel::testing {
+namespace vorpel::test {
 namespace {
 namespace fs = std::filesystem;
 
@@ -37,4 +39,4 @@ TEST(CliGolden, FixedSeedOnFixedSource_GivesTheCommittedOutput) {
 }
 
 }  // namespace
-}  // namespace vorpel::testing
+}  // namespace vorpel::test

@@ -3,29 +3,23 @@
 // for that seed.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "capitalization.h"
-#include "cli_test_support.h"
 #include "generation_settings.h"
 #include "random_draw.h"
+#include "run_cli.h"
 #include "sequence_writer.h"
 #include "source_reader.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 #include "write_pipeline.h"
 
-namespace vorpel::testing {
+namespace vorpel::test {
 namespace {
-
-class StringSink final : public ByteSink {
- public:
-  FileStatus Write(std::span<char> block) override {
-    bytes.append(block.data(), block.size());
-    return std::nullopt;
-  }
-  std::string bytes;
-};
 
 struct EngineCase {
   const char* name;
@@ -46,11 +40,7 @@ std::string EngineOutput(const std::string& source, const EngineCase& c) {
   settings.UnitMode = c.unit_mode;
   settings.SeqLength = c.seq_length;
   settings.WordSep = c.word_sep;
-  ByteBuffer text;
-  text.Reserve(source.size() + 1);
-  std::memcpy(text.data(), source.data(), source.size());
-  text.Resize(source.size());
-  const SequencePool pool = BuildPool(std::move(text), settings);
+  const SequencePool pool = BuildPool(MakeBuffer(source), settings);
   RandomDraw draw(c.seed);
   StringSink sink;
   if (c.fix_caps) {
@@ -59,13 +49,13 @@ std::string EngineOutput(const std::string& source, const EngineCase& c) {
   } else {
     EXPECT_FALSE(DrawSequences(pool, c.count, draw, sink));
   }
-  return sink.bytes;
+  return sink.text;
 }
 
 class CliOutput : public ::testing::Test {
  protected:
   void SetUp() override {
-    source_ = MakeMixedText(300000, 11);
+    source_ = MakeText(300000, 11, MixedText());
     WriteFile(dir_ / "source.txt", source_);
   }
   // Runs the program and returns what it wrote to file_name, or to
@@ -170,4 +160,4 @@ TEST_F(CliOutput, NoSeed_EveryRunDrawsAfresh) {
 }
 
 }  // namespace
-}  // namespace vorpel::testing
+}  // namespace vorpel::test

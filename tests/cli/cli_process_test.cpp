@@ -7,9 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "cli_test_support.h"
+#include "run_cli.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
-namespace vorpel::testing {
+namespace vorpel::test {
 namespace {
 namespace fs = std::filesystem;
 
@@ -21,16 +24,6 @@ constexpr char kFileFailed[] = "The file could not be read or written.";
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
-}
-
-// Files the atomic writer may have left behind, besides the named ones.
-std::vector<std::string> Leftovers(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
-  }
-  return names;
 }
 
 class CliProcess : public ::testing::Test {
@@ -50,7 +43,7 @@ TEST_F(CliProcess, Success_WritesTheTargetAndPrintsNothing) {
   EXPECT_EQ(result.out, "");
   EXPECT_EQ(result.err, "");
   EXPECT_FALSE(ReadFile(dir_ / "out.txt").empty());
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
 }
 
 TEST_F(CliProcess, BadArguments_ExitTwoAndTouchNothing) {
@@ -129,7 +122,7 @@ TEST_F(CliProcess, ErrorPaths_ExitOneWithTheMessageAndThePath) {
     }
     EXPECT_EQ(result.out, "") << c.what;
     EXPECT_FALSE(fs::exists(dir_ / "out.txt")) << c.what;
-    EXPECT_TRUE(Leftovers(dir_.path()).empty()) << c.what;
+    EXPECT_TRUE(StrayFiles(dir_.path()).empty()) << c.what;
   }
 }
 
@@ -164,7 +157,7 @@ TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
   WriteFile(dir_ / "out.txt", "old text");
   // 10,000 sequences of up to 100 letters are far more than the 64 KiB the
   // child may write.
-  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 5));
+  WriteFile(dir_ / "big.txt", MakeText(200000, 5, MixedText()));
   ChildSetup setup;
   setup.file_size_limit = 64 * 1024;
   const ChildResult result =
@@ -172,7 +165,7 @@ TEST_F(CliProcess, WriteFailingMidway_KeepsTheOldTargetWhole) {
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: File too large\n");
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old text");
-  EXPECT_TRUE(Leftovers(dir_.path()).empty());
+  EXPECT_TRUE(StrayFiles(dir_.path()).empty());
 }
 
 TEST_F(CliProcess, StandardOutputFull_Reported) {
@@ -184,7 +177,7 @@ TEST_F(CliProcess, StandardOutputFull_Reported) {
 }
 
 TEST_F(CliProcess, StandardOutputClosedPipe_ReportedWhenSigpipeIsIgnored) {
-  WriteFile(dir_ / "big.txt", MakeMixedText(200000, 6));
+  WriteFile(dir_ / "big.txt", MakeText(200000, 6, MixedText()));
   ChildSetup setup;
   setup.stdout_broken_pipe = true;
   // Far more than a pipe holds, so the write fails whatever the timing.
@@ -262,7 +255,7 @@ TEST_F(CliProcess, ZeroOrNegativeCount_WritesAnEmptyTarget) {
     const ChildResult result = Run({"-f", "-n", count, "source.txt", "out.txt"});
     EXPECT_EQ(result.exit_code, 0) << count << ": " << result.err;
     EXPECT_EQ(ReadFile(dir_ / "out.txt"), "") << count;
-    EXPECT_TRUE(Leftovers(dir_.path()).empty());
+    EXPECT_TRUE(StrayFiles(dir_.path()).empty());
   }
 }
 
@@ -276,4 +269,4 @@ TEST_F(CliProcess, SourceMayBeTheTarget_WithOverwrite) {
 }
 
 }  // namespace
-}  // namespace vorpel::testing
+}  // namespace vorpel::test

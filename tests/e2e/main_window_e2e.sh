@@ -2,21 +2,27 @@
 # The desktop program in a real X server: Xvfb, driven by xdotool with real
 # pointer clicks at the controls' places and real keystrokes.
 #
-#   main_window_e2e.sh VORPEL TEXT_CHECK SAMPLE ARTIFACT_DIR
+#   main_window_e2e.sh VORPEL TEXT_CHECK SAMPLE ARTIFACT_DIR [DRAG_SOURCE]
 #
 # One program reads a copy of SAMPLE and writes a target, which is checked on
 # disk; then the Write checks are provoked one at a time (an empty number, an
 # existing target with overwrite off) and their dialogs found by their
 # titles; File > Exit from the keyboard ends it. A second, fresh program
 # refuses a Write before any Read ("Error R"), and File > Exit by mouse ends
-# it. Exit 0 on success, 1 on a failed check, 77 (skipped) when no X server
-# can be started. On a failure a picture of the screen goes to ARTIFACT_DIR.
+# it. A third, started in the sample's folder, completes a relative name in
+# txtFrom from the keyboard, takes files dragged onto it with the pointer
+# from DRAG_SOURCE (a small drag and drop source; those checks are left out
+# without it), and after a Write made from the keyboard keeps the keyboard
+# while "Done" is up. Exit 0 on success, 1 on a failed check, 77 (skipped)
+# when no X server can be started. On a failure a picture of the screen goes
+# to ARTIFACT_DIR.
 set -uo pipefail
 
 vorpel=$1
 text_check=$2
 sample=$3
 artifact_dir=$4
+drag_source=${5:-}
 
 # The program's fixed intermediate file on this system. It is one file for
 # every run, so runs of this test from other build folders wait their turn.
@@ -157,8 +163,12 @@ read_geometry() {
   done < <(xdotool getwindowgeometry --shell "$1")
 }
 
+# Starts the program in folder $1 (default: here) and finds its window.
 start_program() {
-  XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=xcb "$vorpel" >>"$scratch/vorpel.log" 2>&1 &
+  (
+    cd "${1:-.}" || exit 1
+    XDG_RUNTIME_DIR=$scratch/runtime QT_QPA_PLATFORM=xcb exec "$vorpel"
+  ) >>"$scratch/vorpel.log" 2>&1 &
   app_pid=$!
   if ! main=$(wait_for_window Main); then
     sed 's/^/  vorpel: /' "$scratch/vorpel.log"
@@ -178,6 +188,7 @@ declare -A twips=(
   [btnRead]="120 1560 1095 375"
   [btnWrite]="120 2040 1095 375"
   [txtNoSeq]="1320 2040 735 375"
+  [lblNoSeq]="2160 2160 855 255"
 )
 client_width_twips=3240
 client_height_twips=2670
@@ -207,6 +218,61 @@ click_control() {
   y=$(awk -v t="$top" -v h="$height" -v s="$scale" -v m="$menu_height" \
     'BEGIN { printf "%d", m + (t + h / 2) / 15 * s }')
   xdotool mousemove --window "$main" "$x" "$y" click 1
+  sleep 0.2
+}
+
+# The centre of a control of the main window on the screen, into point_x
+# and point_y.
+control_centre() {
+  local left top width height
+  read -r left top width height <<<"${twips[$1]}"
+  read_geometry "$main"
+  point_x=$(awk -v x="$geometry_x" -v l="$left" -v w="$width" -v s="$scale" \
+    'BEGIN { printf "%d", x + (l + w / 2) / 15 * s }')
+  point_y=$(awk -v y="$geometry_y" -v t="$top" -v h="$height" -v s="$scale" -v m="$menu_height" \
+    'BEGIN { printf "%d", y + m + (t + h / 2) / 15 * s }')
+}
+
+# Drags file $1 with the pointer from the drag source's window onto the
+# centre of control $2 of the main window and drops it there; leaves in
+# drop_result what the program took ("copy", "move", "link" or "ignore").
+drag_file() {
+  local source_pid source_window step x y
+  drop_result=
+  rm -f "$scratch/drag.out"
+  QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$scratch/runtime "$drag_source" "$1" \
+    >"$scratch/drag.out" 2>>"$scratch/drag.log" &
+  source_pid=$!
+  for _ in $(seq 100); do
+    source_window=$(xdotool search --onlyvisible --pid "$source_pid" 2>/dev/null | head -n1)
+    [[ -n $source_window ]] && break
+    sleep 0.1
+  done
+  if [[ -z $source_window ]]; then
+    kill "$source_pid" 2>/dev/null
+    wait "$source_pid" 2>/dev/null
+    return 1
+  fi
+  xdotool windowmove --sync "$source_window" 500 400
+  sleep 0.2
+  control_centre "$2"
+  # Pressed in the source's window, then moved in steps, as a hand would.
+  xdotool mousemove 560 430 mousedown 1
+  sleep 0.2
+  for step in 1 2 3 4 5 6 7 8; do
+    x=$((560 + (point_x - 560) * step / 8))
+    y=$((430 + (point_y - 430) * step / 8))
+    xdotool mousemove "$x" "$y"
+    sleep 0.1
+  done
+  sleep 0.3
+  xdotool mouseup 1
+  for _ in $(seq 50); do
+    [[ -s $scratch/drag.out ]] && break
+    sleep 0.1
+  done
+  drop_result=$(head -n1 "$scratch/drag.out")
+  wait "$source_pid" 2>/dev/null
   sleep 0.2
 }
 
@@ -350,6 +416,99 @@ else
   xdotool click 1
 fi
 expect_program_ended "File > Exit by mouse"
+
+# --- A third program: completion, drops, and the keyboard after Write -------
+
+start_program "$scratch"
+
+# A relative name completes from the program's folder: the list comes up as
+# the name is typed, Down and Enter take the one suggestion, and Enter runs
+# no command.
+before=$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | sort)
+type_into txtFrom "sample t"
+list=
+for _ in $(seq 50); do
+  list=$(comm -13 <(echo "$before") <(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | sort) | head -n1)
+  [[ -n $list ]] && break
+  sleep 0.1
+done
+if [[ -z $list ]]; then
+  fail "typing \"sample t\" in txtFrom opened no completion list"
+else
+  pass "typing \"sample t\" in txtFrom opened a completion list"
+  xdotool key --clearmodifiers Down Return
+  sleep 0.5
+  [[ -n $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -x "$list") ]] &&
+    fail "Enter left the completion list open"
+  expect_no_dialog ErrorFNE
+  click_control btnRead
+  sleep 0.5
+  if (($(count_windows ErrorFNE) > 0)); then
+    fail "the completed name did not read"
+  else
+    pass "the completed name \"sample text.txt\" was read"
+  fi
+fi
+
+dropped="$scratch/dropped target.txt"
+if [[ -z $drag_source ]]; then
+  echo "note: no drag source given, the drop checks are left out"
+else
+  # A file dropped anywhere but the path fields fills txtFrom.
+  type_into txtFrom "no such file"
+  drag_file "$source" lblNoSeq || fail "the drag source showed no window"
+  if [[ $drop_result == copy ]]; then
+    pass "the source dropped on \"Sequences\" was taken as a copy"
+  else
+    fail "the source dropped on \"Sequences\" was taken as \"$drop_result\", not a copy"
+  fi
+  click_control btnRead
+  sleep 0.5
+  if (($(count_windows ErrorFNE) > 0)); then
+    fail "txtFrom does not hold the dropped source's path"
+  else
+    pass "the dropped source's path was read from txtFrom"
+  fi
+  # A file dropped on txtTo: its path, not a file:// URL, becomes the target.
+  printf 'old text' >"$dropped"
+  drag_file "$dropped" txtTo || fail "the drag source showed no window"
+  [[ $drop_result == copy ]] || fail "the file dropped on txtTo was taken as \"$drop_result\""
+  [[ $(cat "$dropped") == "old text" ]] || fail "a drop changed the dropped file"
+  click_control cbxOWrite
+fi
+[[ -z $drag_source ]] && type_into txtTo "$dropped"
+
+# Write from the keyboard: from the number field, Shift+Tab reaches Write
+# and Space presses it. "Done" comes up and the keyboard stays with Main.
+type_into txtNoSeq 7
+xdotool key --clearmodifiers shift+Tab space
+if expect_dialog Done; then
+  "$text_check" "$source" "$intermediate" "$dropped" 7 || fail "the target of the first keyboard Write is wrong"
+  focused=$(xdotool getwindowfocus)
+  if [[ $focused == "$main" ]]; then
+    pass "\"Done\" left the keyboard with Main"
+  else
+    fail "\"Done\" took the keyboard (window $focused has it, Main is $main)"
+  fi
+  # Typing on reaches the main window: Tab back to the number, a new count,
+  # and Write again.
+  xdotool key --clearmodifiers Tab ctrl+a
+  xdotool type 5
+  xdotool key --clearmodifiers shift+Tab space
+  sleep 1
+  if "$text_check" "$source" "$intermediate" "$dropped" 5; then
+    pass "the keys typed after \"Done\" wrote 5 sequences"
+  else
+    fail "the keys typed while \"Done\" was up did not reach Main"
+  fi
+  (($(count_windows Done) == 1)) || fail "\"Done\" is not shown once"
+fi
+
+xdotool windowfocus --sync "$main"
+xdotool key --clearmodifiers alt+f
+sleep 0.5
+xdotool key e
+expect_program_ended "Alt+F, E"
 
 if ((failures > 0)); then
   echo "$failures check(s) failed"

@@ -11,7 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "test_support.h"
+#include "vorpel_test/assertions.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
 namespace vorpel {
 namespace {
@@ -31,10 +35,7 @@ FileStatus WriteAtomically(const fs::path& target, std::string text,
 }
 
 std::string RandomBytes(std::size_t size, std::uint64_t seed) {
-  std::mt19937_64 rng(seed);
-  std::string bytes(size, '\0');
-  for (char& c : bytes) c = static_cast<char>(rng());
-  return bytes;
+  return test::MakeText(size, seed, test::Steps({test::OneOf(test::ByteRange(0, 255))}));
 }
 
 TEST(AtomicFileWriter, NewAndExistingTargetsGetTheBytes) {

@@ -6,8 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "reference_algorithms.h"
-#include "test_support.h"
+#include "vorpel_test/assertions.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 #include "write_pipeline.h"
 
 namespace vorpel {
@@ -124,18 +129,16 @@ TEST(FixCapitalizationExamples, FilesGiveTheListedText) {
 // ---------------------------------------------------------------------------
 // Differential test against the literal algorithm
 
+// Up to max_length bytes: mostly runs of one to three of letters, capitals,
+// marks, blanks, line breaks, digits, quotes and the neighbours of a..z,
+// now and then any byte.
 std::string RandomFixText(std::mt19937_64& rng, std::size_t max_length) {
   static const std::string kPieces = "abcxyzABZ.!?_ ,-\t\r\n09\"'{`@[\xE9\xFF";
-  std::string text;
   const std::size_t length = rng() % (max_length + 1);
-  while (text.size() < length) {
-    if (rng() % 8 == 0) {
-      text += static_cast<char>(rng() % 256);
-    } else {
-      text.append(1 + rng() % 3, kPieces[rng() % kPieces.size()]);
-    }
-  }
-  return text;
+  return test::MakeText(length, rng,
+                        test::Steps({test::Choice({{1, test::OneOf(test::ByteRange(0, 255))},
+                                                   {7, test::Repeated(1, 3, kPieces)}})},
+                                    /*cut_to_size=*/false));
 }
 
 TEST(FixCapitalizationDifferential, FilterMatchesLiteralAlgorithmInAnyBlockSplit) {

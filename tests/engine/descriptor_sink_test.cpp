@@ -8,7 +8,12 @@
 #include <string>
 
 #include "posix_file.h"
-#include "test_support.h"
+#include "vorpel_test/assertions.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
 namespace vorpel {
 namespace {

@@ -15,7 +15,12 @@
 #include <vector>
 
 #include "file_error.h"
-#include "test_support.h"
+#include "vorpel_test/assertions.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
 namespace vorpel {
 namespace {

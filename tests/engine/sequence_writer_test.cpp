@@ -12,11 +12,17 @@
 
 #include "random_draw.h"
 #include "sequence_pool.h"
-#include "test_support.h"
+#include "vorpel_test/assertions.h"
+#include "vorpel_test/chi_square.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
 
 namespace vorpel {
 namespace {
 
+using test::ChiSquareAgainstUniform;
 using test::Succeeded;
 using test::TempDir;
 
@@ -108,12 +114,7 @@ TEST(RandomDraw, SameSeedSameDrawsAndSmallBoundIsUniform) {
     ASSERT_EQ(value, second.Below(6));
     ++counts[value];
   }
-  double chi_square = 0;
-  for (const int count : counts) {
-    const double expected = kDraws / 6.0;
-    chi_square += (count - expected) * (count - expected) / expected;
-  }
-  EXPECT_LT(chi_square, 25.0);  // 5 degrees of freedom; p below 0.0002
+  EXPECT_LT(ChiSquareAgainstUniform(counts), 25.0);  // 5 degrees of freedom; p below 0.0002
 }
 
 TEST(RandomDraw, ClockSeedDiffersBetweenCalls) {
@@ -132,12 +133,7 @@ TEST(DrawSequences, DrawsAreUniformOverTheItems) {
   ASSERT_EQ(text.size(), static_cast<std::size_t>(kDraws));
   std::array<int, 10> counts{};
   for (const char c : text) ++counts[static_cast<std::size_t>(c - '0')];
-  double chi_square = 0;
-  for (const int count : counts) {
-    const double expected = kDraws / 10.0;
-    chi_square += (count - expected) * (count - expected) / expected;
-  }
-  EXPECT_LT(chi_square, 30.0);  // 9 degrees of freedom; p below 0.0005
+  EXPECT_LT(ChiSquareAgainstUniform(counts), 30.0);  // 9 degrees of freedom; p below 0.0005
 }
 
 TEST(DrawSequences, ItemsBeyondSixteenBitsAreDrawn) {

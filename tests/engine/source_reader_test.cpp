@@ -9,8 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "reference_algorithms.h"
-#include "test_support.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
 namespace vorpel {
 namespace {
@@ -196,41 +201,26 @@ const std::vector<std::string>& WordSeps() {
 // Random text made of runs that exercise the reader: separators alone and in
 // runs, line breaks, NUL, bytes above 127, plain letters, arbitrary bytes.
 std::string RandomText(std::mt19937_64& rng, const std::string& word_sep, std::size_t max_length) {
+  using test::Choice;
+  using test::Literal;
+  using test::OneOf;
   const std::size_t target_length = rng() % (max_length + 1);
-  std::string text;
-  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<std::uint64_t>(n)); };
-  while (text.size() < target_length) {
-    switch (pick(9)) {
-      case 0: text += static_cast<char>(pick(256)); break;
-      case 1: text += static_cast<char>('a' + pick(26)); break;
-      case 2:
-        text.append(static_cast<std::size_t>(1 + pick(6)), static_cast<char>('a' + pick(3)));
-        break;
-      case 3:
-        if (!word_sep.empty())
-          text += word_sep[static_cast<std::size_t>(pick(static_cast<int>(word_sep.size())))];
-        break;
-      case 4:
-        if (!word_sep.empty()) {
-          text.append(static_cast<std::size_t>(2 + pick(5)),
-                      word_sep[static_cast<std::size_t>(pick(static_cast<int>(word_sep.size())))]);
-        }
-        break;
-      case 5: text += pick(2) == 0 ? "\r\n" : (pick(2) == 0 ? "\r" : "\n"); break;
-      case 6: text += '\0'; break;
-      case 7: text += static_cast<char>(128 + pick(128)); break;
-      default: text += ' '; break;
-    }
-  }
+  test::TextStyle style =
+      test::Steps({Choice({{1, OneOf(test::ByteRange(0, 255))},
+                           {1, OneOf(test::ByteRange('a', 'z'))},
+                           {1, test::Repeated(1, 6, "abc")},
+                           {1, OneOf(word_sep)},
+                           {1, test::Repeated(2, 6, word_sep)},
+                           {1, Choice({{1, Literal("\r\n")},
+                                       {1, Choice({{1, Literal("\r")}, {1, Literal("\n")}})}})},
+                           {1, Literal(std::string(1, '\0'))},
+                           {1, OneOf(test::ByteRange(128, 255))},
+                           {1, Literal(" ")}})},
+                  /*cut_to_size=*/false);
   // Half the texts end inside a word, half on a separator.
-  if (!text.empty() && !word_sep.empty()) {
-    if (pick(2) == 0) {
-      text += word_sep[0];
-    } else {
-      text += 'q';
-    }
-  }
-  return text;
+  if (!word_sep.empty())
+    style.ending = Choice({{1, Literal(word_sep.substr(0, 1))}, {1, Literal("q")}});
+  return test::MakeText(target_length, rng, style);
 }
 
 TEST(ReaderDifferential, MatchesLiteralAlgorithmOnGeneratedInputs) {
@@ -294,11 +284,10 @@ TEST(ReaderDifferential, EveryLengthFromOneToHundredOnOneText) {
 TEST(ReaderDifferential, LargeSourcesCrossingTableBlocks) {
   // Several hundred thousand items: the item tables grow over many blocks.
   std::mt19937_64 rng(99);
-  std::string text;
-  while (text.size() < 400'000) {
-    text.append(1 + rng() % 7, static_cast<char>('a' + rng() % 26));
-    text += " \n"[rng() % 2];
-  }
+  std::string text = test::MakeText(
+      400'000, rng,
+      test::Steps({test::Repeated(1, 7, test::ByteRange('a', 'z')), test::OneOf(" \n")},
+                  /*cut_to_size=*/false));
   text += "tail";
   TempDir dir;
   struct Case {

@@ -6,10 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "reference_algorithms.h"
 #include "sequence_writer.h"
 #include "source_reader.h"
-#include "test_support.h"
+#include "vorpel_test/assertions.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
 
 namespace vorpel {
 namespace {
@@ -69,12 +72,6 @@ class WritePipelineTest : public ::testing::Test {
   WriteCommandOptions options_;
   fs::path source_;
 };
-
-TEST(WritePipelineConstants, FixedIntermediatePathAndMarks) {
-  EXPECT_STREQ(TempFilePath, "/tmp/%Vorpel.temp%");
-  EXPECT_STREQ(SentenceEndMarks, ".!?_");
-  EXPECT_EQ(WriteCommandOptions().temp_path, fs::path("/tmp/%Vorpel.temp%"));
-}
 
 // ---------------------------------------------------------------------------
 // Refused commands

@@ -3,18 +3,27 @@
 // never comes or its reader goes away: the old target is whole afterwards,
 // and what else is left on disk is known.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <thread>
 
-#include "fault_support.h"
+#include "fault_conditions.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Names = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
@@ -22,11 +31,19 @@ using Clock = std::chrono::steady_clock;
 constexpr char kCli[] = VORPEL_CLI_PATH;
 constexpr char kFileFailed[] = "The file could not be read or written.";
 
+// Bytes that no draw from the source can give, so a target holding any of
+// the new text is told apart at once.
+std::string OldTarget(std::size_t size) {
+  std::string text(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('A' + i % 7);
+  return text;
+}
+
 bool SameBytes(const std::string& got, const std::string& expected) { return got == expected; }
 
 // Everything in folder, sorted: the named new files of the writer included.
 Names AllNames(const fs::path& folder) {
-  std::vector<std::string> names;
+  Names names;
   for (const auto& entry : fs::directory_iterator(folder)) {
     names.push_back(entry.path().filename().string());
   }
@@ -37,8 +54,12 @@ Names AllNames(const fs::path& folder) {
 class CliFaultTest : public ::testing::Test {
  protected:
   void SetUp() override { fs::create_directory(scratch_); }
-  ProgramResult Run(std::vector<std::string> command) {
-    return RunProgram(command, dir_.path(), scratch_);
+  // The output is captured in scratch_, so that what the program leaves
+  // in the working folder is all there is to see there.
+  ChildResult Run(const std::vector<std::string>& command) {
+    ChildSetup setup;
+    setup.capture_folder = scratch_;
+    return RunProgram(command, dir_.path(), setup);
   }
   TempDir dir_;
   fs::path scratch_ = dir_ / "scratch";
@@ -51,15 +72,15 @@ class CliFaultTest : public ::testing::Test {
 TEST_F(CliFaultTest, RealDiskFills_ExitOneWithMessage_OldTargetKept_SpaceGivenBack) {
   SmallFileSystem small(dir_ / "small", 256 * 1024);
   if (!small.Mounted()) GTEST_SKIP() << "no small file system here: " << small.Why();
-  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 1));
+  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 1, PlainSentences()));
   const std::string old = OldTarget(100 * 1000);
   WriteFile(dir_ / "small" / "out.txt", old);
   const std::uint64_t free_before = small.FreeBytes();
 
   for (const char* caps : {"--fix-caps", "--no-fix-caps"}) {
     SCOPED_TRACE(caps);
-    const ProgramResult result = Run({kCli, "-f", caps, "-u", "letters", "-l", "100", "-n",
-                                      "100000", "source.txt", "small/out.txt"});
+    const ChildResult result = Run({kCli, "-f", caps, "-u", "letters", "-l", "100", "-n", "100000",
+                                    "source.txt", "small/out.txt"});
     EXPECT_EQ(result.exit_code, 1);
     EXPECT_EQ(result.err, std::string(kFileFailed) + " small/out.txt: No space left on device\n");
     EXPECT_EQ(result.out, "");
@@ -75,11 +96,10 @@ TEST_F(CliFaultTest, RealDiskFills_ExitOneWithMessage_OldTargetKept_SpaceGivenBa
 // partial file may stay behind.
 TEST_F(CliFaultTest, ShellFileSizeLimit_ExitOneWithMessage_OldTargetKept_NoStrayFile) {
   if (!fs::exists("/usr/bin/prlimit")) GTEST_SKIP() << "no prlimit here";
-  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 2));
+  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 2, PlainSentences()));
   WriteFile(dir_ / "out.txt", "old text");
-  const ProgramResult result =
-      Run({"/usr/bin/prlimit", "--fsize=65536", kCli, "-f", "-u", "letters", "-l", "100", "-n",
-           "10000", "source.txt", "out.txt"});
+  const ChildResult result = Run({"/usr/bin/prlimit", "--fsize=65536", kCli, "-f", "-u", "letters",
+                                  "-l", "100", "-n", "10000", "source.txt", "out.txt"});
   EXPECT_EQ(result.exit_code, 1) << "128 + 25: ended by SIGXFSZ";
   EXPECT_EQ(result.err, std::string(kFileFailed) + " out.txt: File too large\n");
   EXPECT_EQ(ReadFile(dir_ / "out.txt"), "old text");
@@ -112,10 +132,10 @@ class CliSignalTest : public CliFaultTest, public ::testing::WithParamInterface<
 // no program can catch, leaves the fallback's named file.
 TEST_P(CliSignalTest, EndedDuringLargeWrite_OldTargetWhole_NothingLeftBehind) {
   const SignalCase& c = GetParam();
-  WriteFile(dir_ / "source.txt", MakeText(4 * 1024 * 1024, 3));
+  WriteFile(dir_ / "source.txt", MakeText(4 * 1024 * 1024, 3, PlainSentences()));
   const std::string old = OldTarget(1024 * 1024 + 17);
   WriteFile(dir_ / "out.txt", old);
-  ProgramSetup setup;
+  ChildSetup setup;
   if (!c.unnamed_files) setup.environment = WithoutUnnamedFiles();
 
   // A hundred bytes a draw, a thousand million draws: far more than can be
@@ -156,7 +176,7 @@ TEST_P(CliSignalTest, EndedDuringLargeWrite_OldTargetWhole_NothingLeftBehind) {
 
   // The next Write replaces the target as usual, and leaves anything an
   // earlier killed one left where it is.
-  const ProgramResult again = Run({kCli, "-f", "-n", "3", "--seed", "1", "source.txt", "out.txt"});
+  const ChildResult again = Run({kCli, "-f", "-n", "3", "--seed", "1", "source.txt", "out.txt"});
   EXPECT_EQ(again.exit_code, 0) << again.err;
   EXPECT_FALSE(SameBytes(ReadFile(dir_ / "out.txt"), old));
   EXPECT_EQ(StrayFiles(dir_.path()), left);
@@ -207,7 +227,7 @@ TEST_F(CliFaultTest, PipeSourceWithoutWriter_NoFileMadeWhileWaiting) {
     SCOPED_TRACE(unnamed ? "unnamed files" : "named files");
     const fs::path pipe = dir_ / "pipe";
     ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-    ProgramSetup setup;
+    ChildSetup setup;
     if (!unnamed) setup.environment = WithoutUnnamedFiles();
     const auto start = [&] {
       return StartProgram({kCli, "--seed", "4", "-n", "5", "pipe", "out.txt"}, dir_.path(),
@@ -242,7 +262,7 @@ TEST_F(CliFaultTest, PipeSourceWithoutWriter_NoFileMadeWhileWaiting) {
 // SIGPIPE at its default, as a shell leaves it, the process ends quietly
 // by that signal, status 128 + 13 = 141, and prints nothing.
 TEST_F(CliFaultTest, StandardOutputReaderStopsEarly_EndsQuietlyBySigpipe) {
-  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 7));
+  WriteFile(dir_ / "source.txt", MakeText(200 * 1000, 7, PlainSentences()));
   int ends[2];
   ASSERT_EQ(::pipe(ends), 0);
   const std::string err_path = (scratch_ / "stderr").string();

@@ -13,17 +13,23 @@
 #include <optional>
 #include <thread>
 
-#include "fault_support.h"
 #include "generation_settings.h"
 #include "random_draw.h"
-#include "reference_algorithms.h"
 #include "sequence_writer.h"
 #include "session.h"
 #include "source_reader.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
 #include "write_pipeline.h"
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 using Events = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;

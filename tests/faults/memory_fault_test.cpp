@@ -22,10 +22,14 @@
 #include <iostream>
 #include <utility>
 
-#include "fault_support.h"
 #include "generation_settings.h"
 #include "session.h"
 #include "source_reader.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
 #include "write_pipeline.h"
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -40,6 +44,7 @@
 namespace vorpel::test {
 namespace {
 
+namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
 constexpr rlim_t kKiB = 1024;
@@ -88,6 +93,13 @@ std::vector<rlim_t> SweepLimits(rlim_t boundary) {
   return limits;
 }
 
+// Bytes that no draw from the source can give.
+std::string OldTarget(std::size_t size) {
+  std::string text(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('A' + i % 7);
+  return text;
+}
+
 std::string InMiB(rlim_t bytes) {
   return std::to_string(static_cast<double>(bytes) / static_cast<double>(kMiB)) + " MiB";
 }
@@ -109,7 +121,7 @@ class CliMemorySweep : public ::testing::TestWithParam<CliCase> {
     fs::create_directory(scratch_);
     // Large enough that the 8 MiB below the boundary still leave room for
     // the program to start: it fails there at its own allocations.
-    WriteFile(dir_ / "source.txt", MakeText(12 * kMiB, 5));
+    WriteFile(dir_ / "source.txt", MakeText(12 * kMiB, 5, PlainSentences()));
   }
   std::vector<std::string> Command(const char* target) const {
     std::vector<std::string> command = {VORPEL_CLI_PATH, "-f", "--seed", "77", "-n", "3000"};
@@ -117,10 +129,11 @@ class CliMemorySweep : public ::testing::TestWithParam<CliCase> {
     command.insert(command.end(), {"source.txt", target});
     return command;
   }
-  ProgramResult RunUnder(rlim_t limit, std::vector<std::string> command) {
-    ProgramSetup setup;
-    setup.address_space = limit;
-    return RunProgram(command, dir_.path(), scratch_, setup);
+  ChildResult RunUnder(rlim_t limit, std::vector<std::string> command) {
+    ChildSetup setup;
+    if (limit != RLIM_INFINITY) setup.address_space = limit;
+    setup.capture_folder = scratch_;
+    return RunProgram(command, dir_.path(), setup);
   }
 
   TempDir dir_;
@@ -128,7 +141,7 @@ class CliMemorySweep : public ::testing::TestWithParam<CliCase> {
 };
 
 TEST_P(CliMemorySweep, EveryLimitAroundTheBoundary_RightTextOrMessageNeverAnAbort) {
-  const ProgramResult free_run = RunUnder(RLIM_INFINITY, Command("expected.txt"));
+  const ChildResult free_run = RunUnder(RLIM_INFINITY, Command("expected.txt"));
   ASSERT_EQ(free_run.exit_code, 0) << free_run.err;
   const std::string expected = ReadFile(dir_ / "expected.txt");
   ASSERT_GT(expected.size(), 0u);
@@ -155,7 +168,7 @@ TEST_P(CliMemorySweep, EveryLimitAroundTheBoundary_RightTextOrMessageNeverAnAbor
   int failed_writing = 0;
   for (const rlim_t limit : SweepLimits(boundary)) {
     SCOPED_TRACE("limit " + InMiB(limit) + ", boundary " + InMiB(boundary));
-    const ProgramResult result = RunUnder(limit, Command("out.txt"));
+    const ChildResult result = RunUnder(limit, Command("out.txt"));
     if (result.exit_code == 0) {
       ++worked;
       EXPECT_EQ(result.err, "");
@@ -274,7 +287,7 @@ class WindowMemorySweep : public ::testing::TestWithParam<WindowCase> {
  protected:
   void SetUp() override {
     if (const std::string why = SweepUnavailable(); !why.empty()) GTEST_SKIP() << why;
-    WriteFile(source_, MakeText(4 * kMiB, 9));
+    WriteFile(source_, MakeText(4 * kMiB, 9, PlainSentences()));
     WriteFile(small_source_, "an earlier source. its pool is the one in place.");
     session_.settings.SetDefaultOptions();
     session_.settings.UnitMode = GetParam().unit_mode;

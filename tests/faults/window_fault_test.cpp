@@ -11,13 +11,19 @@
 #include <QDir>
 #include <QLabel>
 #include <cstring>
+#include <cstdlib>
 #include <fstream>
+#include <vector>
 
-#include "fault_support.h"
-#include "window_test_support.h"
+#include "fault_conditions.h"
+#include "vorpel_test/child_process.h"
+#include "vorpel_test/files.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {
+
+namespace fs = std::filesystem;
 
 constexpr char kMessage[] = "The file could not be read or written.\n";
 
@@ -279,11 +285,22 @@ TEST_P(OutOfMemoryTest, WriteWithoutMemory_ErrorIOThenTheWindowGoesOn) {
   const QStringList named = {kMessage + target + reason, kMessage + TempPath() + reason};
 
   const int code = RunInChild([&] {
-    // A fresh process's allocator: large blocks from new mappings.
+    // Large blocks from new mappings, as in a fresh process.
     ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
     ::malloc_trim(0);
     if (!SetSoftAddressLimit(MappedBytes() + 512 * 1024)) return 90;
+    // Free memory the process holds already would serve the writer's block
+    // without a new mapping: it is taken up, in pieces of 256 KiB, leaving
+    // smaller ones for the window's own needs.
+    std::vector<void*> taken;
+    taken.reserve(4096);
+    while (taken.size() < taken.capacity()) {
+      void* piece = std::malloc(256 * 1024);
+      if (piece == nullptr) break;
+      taken.push_back(piece);
+    }
     QTest::mouseClick(MainControl<QPushButton>("btnWrite"), Qt::LeftButton);
+    for (void* piece : taken) std::free(piece);
     if (!SetSoftAddressLimit(RLIM_INFINITY)) return 91;
     if (beeps_ != 1) return 1;
     if (ShownDialogs() != QStringList{"ErrorIO"}) return 2;

@@ -31,14 +31,18 @@
 #include <random>
 #include <unordered_set>
 
+#include "byte_buffer.h"
 #include "file_reading.h"
 #include "info_dialogs.h"
 #include "numeric_text.h"
 #include "option_rules.h"
-#include "reference_algorithms.h"
 #include "source_reader.h"
-#include "test_support.h"
-#include "window_test_support.h"
+#include "vorpel_test/engine_doubles.h"
+#include "vorpel_test/printing.h"
+#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/temp_dir.h"
+#include "vorpel_test/text_generator.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {
@@ -172,7 +176,8 @@ class WindowStressTest : public WindowTest {
   void MakeFiles() {
     const std::size_t sizes[] = {0, 1, 60, 400, 1500, 4000};
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
-      WriteBytes(SourceName(i), QByteArray::fromStdString(RandomText(sizes[i])));
+      WriteBytes(SourceName(i),
+                 QByteArray::fromStdString(MakeText(sizes[i], random_, BinaryWords())));
     }
     WriteBytes("locked.txt", "read only");
     ASSERT_TRUE(QFile::setPermissions("locked.txt", QFile::ReadOwner | QFile::ReadGroup));
@@ -188,32 +193,6 @@ class WindowStressTest : public WindowTest {
   template <typename T, std::size_t N>
   const T& Pick(const T (&choices)[N]) {
     return choices[Below(N)];
-  }
-
-  // Text for a source: words, sentence ends, line breaks, tabs, bytes
-  // above 127 and NUL.
-  std::string RandomText(std::size_t size) {
-    static constexpr const char* kGaps[] = {" ", " ",  " ",    ", ", ". ", "! ", "? ",
-                                            "_", "  ", "\r\n", "\n", "\t", ".",  "?!"};
-    std::string text;
-    while (text.size() < size) {
-      const auto length = 1 + Below(8);
-      for (std::uint64_t i = 0; i < length; ++i) {
-        const auto roll = Below(30);
-        if (roll == 0) {
-          text.push_back(static_cast<char>(0x80 + Below(128)));
-        } else if (roll == 1) {
-          text.push_back('\0');
-        } else if (roll < 5) {
-          text.push_back(static_cast<char>('A' + Below(26)));
-        } else {
-          text.push_back(static_cast<char>('a' + Below(26)));
-        }
-      }
-      text += kGaps[Below(std::size(kGaps))];
-    }
-    text.resize(size);
-    return text;
   }
 
   // Any characters but the slash (and NUL, which no keyboard gives):
@@ -542,9 +521,9 @@ class WindowStressTest : public WindowTest {
     const bool mult_seq = In<QCheckBox>("Options", "cbxMultSeq")->isChecked();
     const bool fix_cap = In<QCheckBox>("Options", "cbxFixCap")->isChecked();
     GenerationSettings& s = model_.settings;
-    const bool valid = IsValidSeqLength(Utf8(seq_length)) &&
-                       IsValidUnitMode(letters, words, s.UnitMode) &&
-                       IsValidWordSep(Utf8(word_sep));
+    // Any text is a valid separator.
+    const bool valid =
+        IsValidSeqLength(Utf8(seq_length)) && IsValidUnitMode(letters, words, s.UnitMode);
     Note(QStringLiteral("Options-OK%1 %2").arg(Suffix(how), Printable(seq_length)));
     Press(ok, how);
     ++outcomes_[valid ? "options-committed" : "options-refused"];

@@ -6,7 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 
-#include "window_test_support.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {
@@ -55,10 +55,10 @@ TEST_F(AccessibilityTest, Tab_WalksTheOptionsDialogInItsOrder) {
   Trigger("O_Options");
   QWidget* options = Window(QStringLiteral("Options"));
   ASSERT_NE(options, nullptr);
-  // The radio pair is one Tab stop, entered at its first button; the arrow
-  // keys move within it.
+  // The radio pair is one Tab stop, entered at its selected button (Words,
+  // by default); the arrow keys move within it.
   EXPECT_EQ(TabWalk(options, QStringLiteral("btnOK"), 6),
-            "btnOK btnCancel rbtLetters cbxMultSeq txtSeqLength txtWordSep cbxFixCap");
+            "btnOK btnCancel rbtWords cbxMultSeq txtSeqLength txtWordSep cbxFixCap");
   options->hide();
 }
 

@@ -7,7 +7,7 @@
 #include <QStyleOptionButton>
 
 #include "error_dialog.h"
-#include "window_test_support.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <QAction>
 #include <QMenu>
 
-#include "window_test_support.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {

@@ -1,7 +1,9 @@
 // Renders every window and dialog of the program to PNG, as it looks after
-// start-up (the main window with two example paths typed in):
+// start-up (the main window with two example paths typed in), and fails
+// when a picture cannot be saved. ctest runs it as a smoke test; for the
+// pictures themselves, build the target vorpel_window_pictures or run
 //
-//     QT_QPA_PLATFORM=offscreen vorpel_render_windows OUTPUT_FOLDER
+//     QT_QPA_PLATFORM=offscreen vorpel_render_windows_smoke OUTPUT_FOLDER
 //
 // Window frames belong to the window system and are not drawn.
 

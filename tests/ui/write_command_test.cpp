@@ -3,7 +3,7 @@
 
 #include <QLabel>
 
-#include "window_test_support.h"
+#include "vorpel_test/window_test.h"
 
 namespace vorpel::test {
 namespace {

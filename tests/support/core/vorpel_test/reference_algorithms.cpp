@@ -1,16 +1,7 @@
-#pragma once
-
-// Slow, literal versions of the reading and the capitalization fix: one
-// character at a time through a stream with AtEndOfStream and Read(1),
-// strings built by appending, exactly in the order of the documented
-// steps. The engine's fast versions are compared against these.
-
-#include <cstdint>
-#include <string>
-#include <string_view>
-#include <vector>
+#include "vorpel_test/reference_algorithms.h"
 
 namespace vorpel::test {
+namespace {
 
 // A reading stream over bytes, with the two operations the algorithms use.
 class CharStream {
@@ -26,13 +17,13 @@ class CharStream {
 };
 
 // True when c is not empty and occurs in word_sep as a substring.
-inline bool ReferenceIsSeparatorChar(const std::string& c, const std::string& word_sep) {
+bool ReferenceIsSeparatorChar(const std::string& c, const std::string& word_sep) {
   return !c.empty() && word_sep.find(c) != std::string::npos;
 }
 
 // One word: the characters up to and including the first separator; cut
 // off by the end of the source, it is closed by WordSep's first character.
-inline std::string ReferenceReadWord(CharStream& stream, const std::string& word_sep) {
+std::string ReferenceReadWord(CharStream& stream, const std::string& word_sep) {
   std::string c;
   std::string w;
   while (!ReferenceIsSeparatorChar(c, word_sep) && !stream.AtEndOfStream()) {
@@ -45,10 +36,31 @@ inline std::string ReferenceReadWord(CharStream& stream, const std::string& word
   return w;
 }
 
-// The pool's items for a source text. A SeqLength of 0 or less gives no
-// items: a pass would take no unit and the passes would never end.
-inline std::vector<std::string> ReferenceRead(std::string_view source, std::int16_t seq_length,
-                                              std::int16_t unit_mode, const std::string& word_sep) {
+bool ReferenceIsLowerLetter(const std::string& s) {
+  const auto code = static_cast<unsigned char>(s[0]);
+  return code >= static_cast<unsigned char>('a') && code <= static_cast<unsigned char>('z');
+}
+
+std::string ReferenceCapitalizeChar(const std::string& s) {
+  if (ReferenceIsLowerLetter(s)) {
+    const int code = static_cast<unsigned char>(s[0]) - 'a' + 'A';
+    return std::string(1, static_cast<char>(code));
+  }
+  return s.substr(0, 1);
+}
+
+// A character occurs in a string when it equals one of its characters.
+bool ReferenceOccursIn(const std::string& c, const std::string& text) {
+  for (const char candidate : text) {
+    if (candidate == c[0]) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<std::string> ReferenceRead(std::string_view source, std::int16_t seq_length,
+                                       std::int16_t unit_mode, const std::string& word_sep) {
   std::vector<std::string> pool;
   if (seq_length <= 0) return pool;
   CharStream stream(source);
@@ -74,30 +86,8 @@ inline std::vector<std::string> ReferenceRead(std::string_view source, std::int1
   return pool;
 }
 
-inline bool ReferenceIsLowerLetter(const std::string& s) {
-  const auto code = static_cast<unsigned char>(s[0]);
-  return code >= static_cast<unsigned char>('a') && code <= static_cast<unsigned char>('z');
-}
-
-inline std::string ReferenceCapitalizeChar(const std::string& s) {
-  if (ReferenceIsLowerLetter(s)) {
-    const int code = static_cast<unsigned char>(s[0]) - 'a' + 'A';
-    return std::string(1, static_cast<char>(code));
-  }
-  return s.substr(0, 1);
-}
-
-// A character occurs in a string when it equals one of its characters.
-inline bool ReferenceOccursIn(const std::string& c, const std::string& text) {
-  for (const char candidate : text) {
-    if (candidate == c[0]) return true;
-  }
-  return false;
-}
-
-// The text the fixer writes for an intermediate text.
-inline std::string ReferenceFix(std::string_view intermediate, const std::string& word_sep,
-                                const std::string& marks) {
+std::string ReferenceFix(std::string_view intermediate, const std::string& word_sep,
+                         const std::string& marks) {
   CharStream input(intermediate);
   std::string output;
   if (input.AtEndOfStream()) return output;
