@@ -79,6 +79,16 @@ std::error_code InspectTarget(const fs::path& target, LinkPolicy links, TargetIn
   return make_error_code(FileErrc::NotRegularFile);
 }
 
+// The new file can be made in folder: it is a folder this process may
+// write to.
+std::error_code CheckFolder(const fs::path& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) return LastSystemError();
+  if (!S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::not_a_directory);
+  if (::access(folder.c_str(), W_OK | X_OK) != 0) return LastSystemError();
+  return {};
+}
+
 // ---------------------------------------------------------------------------
 // Named partial files and the termination signals.
 //
@@ -401,17 +411,7 @@ FileStatus AtomicFileWriter::CommitNamed() {
 FileStatus CheckTarget(const fs::path& target, LinkPolicy links) {
   TargetInfo info;
   std::error_code code = InspectTarget(target, links, info);
-  if (!code) {
-    const fs::path folder = FolderOf(info.final_path);
-    struct stat folder_info {};
-    if (::stat(folder.c_str(), &folder_info) != 0) {
-      code = LastSystemError();
-    } else if (!S_ISDIR(folder_info.st_mode)) {
-      code = std::make_error_code(std::errc::not_a_directory);
-    } else if (::access(folder.c_str(), W_OK | X_OK) != 0) {
-      code = LastSystemError();
-    }
-  }
+  if (!code) code = CheckFolder(FolderOf(info.final_path));
   if (!code) return std::nullopt;
   return FileError{target.string(), code};
 }

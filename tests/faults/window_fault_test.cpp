@@ -10,8 +10,8 @@
 
 #include <QDir>
 #include <QLabel>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <vector>
 
