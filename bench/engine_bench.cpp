@@ -59,9 +59,10 @@ void Write(benchmark::State& state, std::int16_t fix_cap) {
   const fs::path target = fs::temp_directory_path() / "vorpel-bench-target.txt";
   const fs::path temp = fs::temp_directory_path() / "vorpel-bench-intermediate.txt";
   const std::string count = std::to_string(state.range(0));
+  vorpel::WriteCommandOptions options;
+  options.temp_path = temp;
   for (auto _ : state) {
-    const auto outcome =
-        vorpel::RunWriteCommand(session, {count, target}, reporter, {temp, std::nullopt});
+    const auto outcome = vorpel::RunWriteCommand(session, {count, target}, reporter, options);
     benchmark::DoNotOptimize(outcome);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * 100);

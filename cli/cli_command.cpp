@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <new>
 #include <optional>
 
 #include "atomic_file_writer.h"
@@ -19,20 +20,24 @@ namespace vorpel {
 namespace {
 
 constexpr char kStandardOutput[] = "-";
+constexpr char kStandardOutputName[] = "standard output";
 
-void ReportFileError(Reporter& reporter, const FileError& error) {
-  ReportError(reporter, ErrorKind::IO, error.Describe());
+// The batch command's own words for a source that gives nothing to draw,
+// where the window, which keeps the pool between commands, asks for a Read.
+constexpr char kEmptySource[] = "No sequences to draw: the source is empty.";
+constexpr char kZeroLength[] = "No sequences to draw: the length is 0.";
+
+// Prints the file-error message for memory that ran out while working on
+// path, without asking for any memory itself.
+void PrintOutOfMemory(std::ostream& err, const char* path) {
+  err << DialogMessage(ErrorKind::IO) << ' ';
+  if (*path != '\0') err << path << ": ";
+  err << "Cannot allocate memory\n" << std::flush;
 }
 
-}  // namespace
-
-void StreamReporter::ShowError(ErrorKind dialog, std::string_view detail) {
-  err_ << DialogMessage(dialog);
-  if (!detail.empty()) err_ << ' ' << detail;
-  err_ << '\n' << std::flush;
-}
-
-int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
+// The command's steps. at names the file being worked on, for the message
+// when memory runs out in a place that cannot report it itself.
+int RunSteps(const CliOptions& options, int output_fd, std::ostream& err, const char*& at) {
   StreamReporter reporter(err);
   Session session;
   GenerationSettings& settings = session.settings;
@@ -57,12 +62,32 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
     refused = true;
   }
   if (refused) return kExitFailure;
+  // A folder, a missing folder or a read-only file is reported before the
+  // long read; the target's new file itself is made only once the source
+  // has been read, so a source that never comes (a pipe nobody writes to)
+  // leaves nothing behind.
+  if (!to_output_fd) {
+    if (auto error = CheckTarget(options.target, LinkPolicy::Follow)) {
+      ReportFileError(reporter, *error);
+      return kExitFailure;
+    }
+  }
 
-  // The target's new file is made before the long read, so a folder, a
-  // missing folder or a read-only file is reported at once. It replaces
-  // the target only at the commit; on any failure it is removed.
+  at = options.source.c_str();
+  if (ReadSource(session, options.source, reporter, options.encoding) != ReadOutcome::Read) {
+    return kExitFailure;
+  }
+  if (session.pool.Empty()) {
+    err << (settings.SeqLength <= 0 ? kZeroLength : kEmptySource) << ' ' << options.source << '\n'
+        << std::flush;
+    return kExitFailure;
+  }
+
+  at = to_output_fd ? kStandardOutputName : options.target.c_str();
+  // The new file replaces the target only at the commit; on any failure,
+  // or when the process is ended before, it is gone.
   AtomicFileWriter file;
-  DescriptorSink output(output_fd, "standard output");
+  DescriptorSink output(output_fd, kStandardOutputName);
   ByteSink* sink = &output;
   if (!to_output_fd) {
     if (auto error = file.Open(options.target, LinkPolicy::Follow)) {
@@ -71,15 +96,6 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
     }
     sink = &file;
   }
-
-  if (ReadSource(session, options.source, reporter, options.encoding) != ReadOutcome::Read) {
-    return kExitFailure;
-  }
-  if (session.pool.Empty()) {
-    ReportError(reporter, ErrorKind::R, options.source);
-    return kExitFailure;
-  }
-
   std::optional<CapitalizingSink> fixer;
   if (settings.FixCap == 1) {
     fixer.emplace(*sink, settings.WordSep, SentenceEndMarks, session.pool.ItemEncoding());
@@ -88,6 +104,7 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
   // The clock is asked only when no seed is given.
   RandomDraw draw(options.seed ? *options.seed : ClockSeed());
   if (auto error = DrawSequences(session.pool, options.count, draw, *sink)) {
+    if (error->path.empty()) error->path = at;
     ReportFileError(reporter, *error);
     return kExitFailure;
   }
@@ -106,10 +123,34 @@ int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
   return kExitSuccess;
 }
 
+}  // namespace
+
+void StreamReporter::ShowError(ErrorKind dialog, std::string_view detail) {
+  err_ << DialogMessage(dialog);
+  if (!detail.empty()) err_ << ' ' << detail;
+  err_ << '\n' << std::flush;
+}
+
+int RunCommand(const CliOptions& options, int output_fd, std::ostream& err) {
+  const char* at = "";
+  try {
+    return RunSteps(options, output_fd, err, at);
+  } catch (const std::bad_alloc&) {
+    // Whatever was being written is gone with the writer's destructor.
+    PrintOutOfMemory(err, at);
+    return kExitFailure;
+  }
+}
+
 int CliMain(int argc, const char* const* argv) {
-  const ParseOutcome parsed = ParseArguments(argc, argv, std::cout, std::cerr);
-  if (!parsed.options) return parsed.exit_code;
-  return RunCommand(*parsed.options, STDOUT_FILENO, std::cerr);
+  try {
+    const ParseOutcome parsed = ParseArguments(argc, argv, std::cout, std::cerr);
+    if (!parsed.options) return parsed.exit_code;
+    return RunCommand(*parsed.options, STDOUT_FILENO, std::cerr);
+  } catch (const std::bad_alloc&) {
+    PrintOutOfMemory(std::cerr, "");
+    return kExitFailure;
+  }
 }
 
 }  // namespace vorpel

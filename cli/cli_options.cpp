@@ -7,11 +7,11 @@
 #include <string_view>
 #include <vector>
 
+#include "numeric_text.h"
+
 namespace vorpel {
 namespace {
 
-constexpr std::uint64_t kMaxLength = 100;
-constexpr std::uint64_t kMaxCount = std::numeric_limits<std::int64_t>::max();
 constexpr std::uint64_t kMaxSeed = std::numeric_limits<std::uint64_t>::max();
 
 // Refuses every text that is not a decimal number of at most max. CLI11's
@@ -24,6 +24,30 @@ CLI::Validator DecimalAtMost(std::uint64_t max) {
         return "'" + text + "' is not a whole number from 0 to " + std::to_string(max);
       },
       "", "decimal");
+}
+
+// The length as the Options dialog takes it: a number in the window's
+// notation that lies in 0..100 before it is rounded.
+CLI::Validator SequenceLength() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        if (ParseLength(text)) return {};
+        return "'" + text + "' is not a number from 0 to 100";
+      },
+      "", "length");
+}
+
+// The count as the window's number field takes it, beyond its 16 bits.
+CLI::Validator SequenceCount() {
+  return CLI::Validator(
+      [](std::string& text) -> std::string {
+        if (ParseCount(text)) return {};
+        if (IsNumericText(text)) {
+          return "'" + text + "' is out of range (at most " + std::to_string(kMaxCount) + ")";
+        }
+        return "'" + text + "' is not a number";
+      },
+      "", "count");
 }
 
 CLI::Validator SeparatorEscapes() {
@@ -63,10 +87,19 @@ constexpr char kFooter[] =
     "separator, when it is a letter a-z. TARGET is replaced only once the\n"
     "whole text is written: if anything fails, an existing TARGET stays whole.\n"
     "\n"
+    "Numbers: -l and -n are taken as the window takes them: blanks around,\n"
+    "a sign, a decimal point and an exponent are allowed (' 7 ', '+5',\n"
+    "'12.5', '1e3'), and the number is rounded to the nearest whole one, a\n"
+    "half to the even one (12.5 gives 12, 13.5 gives 14). -l must lie in 0\n"
+    "to 100 before rounding (99.5 gives 100, 100.4 is refused). -n of 0 or\n"
+    "less writes an empty TARGET; -n may go up to 9223372036854775807,\n"
+    "where the window stops at 32767.\n"
+    "\n"
     "Exit status: 0 on success (nothing is printed); 1 when the command fails:\n"
-    "a missing or empty SOURCE, an existing TARGET without -f, a file that\n"
-    "cannot be read or written (the message and the path go to standard\n"
-    "error); 2 for bad arguments.";
+    "a missing SOURCE, a SOURCE without sequences (empty, or a length of 0),\n"
+    "an existing TARGET without -f, a file that cannot be read or written, or\n"
+    "memory that runs out (the message and the path go to standard error);\n"
+    "2 for bad arguments.";
 
 // CLI11 reads "--separator=" as the option without a value and then takes
 // the next argument as its value. Handing it "--separator" and "" keeps the
@@ -110,6 +143,17 @@ std::optional<std::string> DecodeEscapes(std::string_view text) {
   return decoded;
 }
 
+std::optional<std::int16_t> ParseLength(std::string_view text) {
+  if (!IsNumberInRange(text, 0, 100)) return std::nullopt;
+  return ToInt16(text);
+}
+
+std::optional<std::int64_t> ParseCount(std::string_view text) {
+  const auto count = ToInt64(text);
+  if (!count || *count > kMaxCount) return std::nullopt;
+  return count;
+}
+
 std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::uint64_t max) {
   if (text.empty()) return std::nullopt;
   for (const char c : text) {
@@ -145,7 +189,7 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                  "Units per sequence, 0 to 100 (default 4). A\n"
                  "length of 0 cuts no sequences, so nothing can\n"
                  "be drawn")
-      ->check(DecimalAtMost(kMaxLength))
+      ->check(SequenceLength())
       ->type_name("N");
   app.add_option("-s,--separator", options.word_sep,
                  "Word separator, UTF-8 text: each character of\n"
@@ -157,8 +201,9 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
       ->transform(SeparatorEscapes())
       ->type_name("TEXT");
   app.add_option("-n,--count", count_text,
-                 "Sequences to draw, 0 or more (default 128;\nat most 9223372036854775807)")
-      ->check(DecimalAtMost(kMaxCount))
+                 "Sequences to draw (default 128; at most\n"
+                 "9223372036854775807; 0 or less: none)")
+      ->check(SequenceCount())
       ->type_name("N");
   app.add_flag("--fix-caps,!--no-fix-caps", options.fix_caps,
                "Fix the capitals of sentence starts as the\ntext is written, or not (default on)")
@@ -206,8 +251,8 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
   options.encoding = encoding == "utf-8"   ? EncodingChoice::Utf8
                      : encoding == "bytes" ? EncodingChoice::Bytes
                                            : EncodingChoice::Auto;
-  options.seq_length = static_cast<std::int16_t>(*ParseDecimal(length_text, kMaxLength));
-  options.count = static_cast<std::int64_t>(*ParseDecimal(count_text, kMaxCount));
+  options.seq_length = *ParseLength(length_text);
+  options.count = *ParseCount(count_text);
   if (seed_option->count() > 0) options.seed = *ParseDecimal(seed_text, kMaxSeed);
   return {std::move(options), kExitSuccess};
 }

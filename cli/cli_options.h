@@ -45,6 +45,17 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
 // bytes they stand for; nullopt when text holds any other backslash.
 std::optional<std::string> DecodeEscapes(std::string_view text);
 
+// The largest count the batch command draws.
+inline constexpr std::int64_t kMaxCount = INT64_MAX;
+
+// -l: a numeric text (IsNumericText) whose number, before rounding, lies
+// in 0..100, rounded half to even as ToInt16 does; nullopt otherwise.
+std::optional<std::int16_t> ParseLength(std::string_view text);
+
+// -n: a numeric text rounded half to even, at most kMaxCount; 0 or a
+// negative count draws nothing. nullopt otherwise.
+std::optional<std::int64_t> ParseCount(std::string_view text);
+
 // A decimal number made of digits only (no sign, no blanks, no base
 // prefix; leading zeros allowed) that is at most max; nullopt otherwise.
 std::optional<std::uint64_t> ParseDecimal(std::string_view text, std::uint64_t max);

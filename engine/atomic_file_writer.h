@@ -17,13 +17,32 @@ enum class LinkPolicy {
   Replace,  // a link at the target is replaced itself, never followed
 };
 
+/** The permission bits and owner of the file a writer puts in place. */
+enum class NewFileMode {
+  // A new file gets 0666 less the umask; a file that is replaced keeps its
+  // permission bits (and its owner, where the system allows).
+  Ordinary,
+  // 0600 whatever the umask and whatever the replaced file had, owned by
+  // the writing user: for text that must not be readable by others.
+  Private,
+};
+
 /**
- * Replaces a file atomically: the bytes go to a new file in the target's
- * folder, which is renamed over the target by Commit. Until Commit succeeds
- * the old target is untouched; a writer destroyed without a successful
- * Commit removes its new file. An existing target keeps its permission bits
- * (and its owner, where the system allows). A read-only target, a folder or
- * a device is refused.
+ * Replaces a file atomically. The bytes go to a new file in the target's
+ * folder that has no name at all (`O_TMPFILE`) while it is written, so a
+ * process that ends half-way, by any signal or a crash, leaves nothing
+ * behind. Commit gives it the target's name: directly where no target
+ * exists, or under a temporary name that is at once renamed over the old
+ * target. Until Commit succeeds the old target is untouched.
+ *
+ * On a file system without unnamed files the new file is a hidden
+ * `.vorpel-XXXXXX` beside the target. It is removed when the writer is
+ * destroyed without a Commit, and also when SIGINT, SIGTERM or SIGHUP
+ * arrive while it exists: the handler removes it, then the signal takes
+ * its course (the previous handler, or the default action, which ends the
+ * process as that signal says). Only SIGKILL or a crash can leave it.
+ *
+ * A read-only target, a folder or a device is refused.
  *
  * **Example**:
  *
@@ -43,23 +62,47 @@ class AtomicFileWriter final : public ByteSink {
    * Checks target and makes the new file beside it. Errors name target as
    * given. A writer may be opened again; the earlier new file is removed.
    */
-  FileStatus Open(const std::filesystem::path& target, LinkPolicy links);
+  FileStatus Open(const std::filesystem::path& target, LinkPolicy links,
+                  NewFileMode mode = NewFileMode::Ordinary);
 
   /** Appends block to the new file; on failure the new file is removed. */
   FileStatus Write(std::span<char> block) override;
 
-  /** Closes the new file and renames it over the target. */
+  /** Closes the new file and puts it in the target's place. */
   FileStatus Commit();
+
+  /**
+   * Commits, and hands back in read_back a descriptor of the file just
+   * put in place, open for reading: it reads the very bytes this writer
+   * wrote, even after another program has replaced the file at the path.
+   */
+  FileStatus Commit(FileDescriptor& read_back);
+
+  /** True while the new file has no name (the usual case on Linux). */
+  bool Unnamed() const { return unnamed_; }
 
  private:
   void Discard();
   FileError Error(std::error_code code) const;
+  FileStatus CommitUnnamed();
+  FileStatus CommitNamed();
 
   std::string shown_path_;            // the target as given, for messages
   std::filesystem::path final_path_;  // the file that is replaced
-  std::filesystem::path temp_path_;   // the new file until Commit
+  std::filesystem::path temp_path_;   // a name of the new file before Commit
   FileDescriptor fd_;
+  bool unnamed_ = false;    // fd_ is an O_TMPFILE file
+  bool replacing_ = false;  // something existed at final_path_ at Open
+  int signal_slot_ = -1;    // where the signal handlers find temp_path_
   bool committed_ = false;
 };
+
+/**
+ * The checks Open makes before it creates anything: an empty path, a
+ * folder, a device, a read-only file, a missing folder or one that cannot
+ * be written to. For a caller that reports such a target before a long
+ * read, and makes the new file only once it has something to write.
+ */
+FileStatus CheckTarget(const std::filesystem::path& target, LinkPolicy links);
 
 }  // namespace vorpel

@@ -1,7 +1,11 @@
 #include "capitalization.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -230,6 +234,38 @@ FileStatus CapitalizingSink::Finish() {
   return next_.Write(std::span<char>(held_.data(), size));
 }
 
+namespace {
+
+using BlockConsumer = std::function<FileStatus(std::span<char>)>;
+using BlockSource = std::function<FileStatus(const BlockConsumer&)>;
+
+// Copies the blocks for_each_block hands over to target through the fix;
+// target is replaced only once all of them have been copied.
+FileStatus CopyFixed(const BlockSource& for_each_block, const std::filesystem::path& target,
+                     std::string_view marks, std::string_view word_sep, TextEncoding encoding) {
+  AtomicFileWriter output;
+  CapitalizingSink fixer(output, word_sep, marks, encoding);
+  bool opened = false;
+  FileStatus status = for_each_block([&](std::span<char> block) -> FileStatus {
+    if (!opened) {
+      if (auto error = output.Open(target, LinkPolicy::Follow)) return error;
+      opened = true;
+    }
+    return fixer.Write(block);
+  });
+  if (status) return status;
+  if (auto error = fixer.Finish()) return error;
+  if (!opened) {
+    // An empty intermediate file gives an empty target.
+    if (auto error = output.Open(target, LinkPolicy::Follow)) return error;
+  }
+  return output.Commit();
+}
+
+constexpr std::size_t kFixBlockSize = std::size_t{4} << 20;
+
+}  // namespace
+
 FileStatus FixCapitalization(const std::filesystem::path& intermediate,
                              const std::filesystem::path& target, std::string_view marks,
                              std::string_view word_sep, TextEncoding encoding) {
@@ -241,27 +277,32 @@ FileStatus FixCapitalization(const std::filesystem::path& intermediate,
   // The intermediate file is opened before the target's new file is made,
   // and the target is only replaced once all of it has been copied, so a
   // target equal to the intermediate file still gets the fixed text.
-  AtomicFileWriter output;
-  CapitalizingSink fixer(output, word_sep, marks, encoding);
-  bool opened = false;
-  constexpr std::size_t kBlockSize = std::size_t{4} << 20;
-  FileStatus status = ForEachBlock(intermediate, /*follow_links=*/false, kBlockSize,
-                                   [&](std::span<char> block) -> FileStatus {
-                                     if (!opened) {
-                                       if (auto error = output.Open(target, LinkPolicy::Follow)) {
-                                         return error;
-                                       }
-                                       opened = true;
-                                     }
-                                     return fixer.Write(block);
-                                   });
-  if (status) return status;
-  if (auto error = fixer.Finish()) return error;
-  if (!opened) {
-    // An empty intermediate file gives an empty target.
-    if (auto error = output.Open(target, LinkPolicy::Follow)) return error;
+  try {
+    return CopyFixed(
+        [&](const BlockConsumer& consume) {
+          return ForEachBlock(intermediate, /*follow_links=*/false, kFixBlockSize, consume);
+        },
+        target, marks, word_sep, encoding);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError(target.native());
   }
-  return output.Commit();
+}
+
+FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown_path,
+                             const std::filesystem::path& target, std::string_view marks,
+                             std::string_view word_sep, TextEncoding encoding) {
+  if (target.empty()) return FileError{target.string(), make_error_code(FileErrc::EmptyPath)};
+  if (::lseek(drawn.get(), 0, SEEK_SET) != 0)
+    return FileError{std::string(shown_path), LastSystemError()};
+  try {
+    return CopyFixed(
+        [&](const BlockConsumer& consume) {
+          return ForEachBlock(drawn.get(), shown_path, kFixBlockSize, consume);
+        },
+        target, marks, word_sep, encoding);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError(target.native());
+  }
 }
 
 }  // namespace vorpel

@@ -10,6 +10,7 @@
 #include "byte_scan.h"
 #include "byte_sink.h"
 #include "file_error.h"
+#include "posix_file.h"
 #include "utf8_text.h"
 #include "word_separators.h"
 
@@ -112,6 +113,16 @@ class CapitalizingSink final : public ByteSink {
 // missing intermediate file is refused before anything is touched. The
 // text is read in the given encoding: that of the pool it was drawn from.
 FileStatus FixCapitalization(const std::filesystem::path& intermediate,
+                             const std::filesystem::path& target, std::string_view marks,
+                             std::string_view word_sep,
+                             TextEncoding encoding = TextEncoding::RawBytes);
+
+// The same from an intermediate file already open: reads drawn from its
+// start, whatever file is at the intermediate path by now, so a Write
+// fixes exactly the text it drew itself. Read errors name shown_path.
+// Memory that cannot be had is an error naming target; target is then
+// left as it was.
+FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown_path,
                              const std::filesystem::path& target, std::string_view marks,
                              std::string_view word_sep,
                              TextEncoding encoding = TextEncoding::RawBytes);

@@ -1,5 +1,7 @@
 #include "file_error.h"
 
+#include <new>
+
 namespace vorpel {
 namespace {
 
@@ -26,7 +28,18 @@ const std::error_category& FileCategory() {
 
 std::error_code make_error_code(FileErrc errc) { return {static_cast<int>(errc), FileCategory()}; }
 
+FileError OutOfMemoryError(std::string_view path) noexcept {
+  FileError error{{}, std::make_error_code(std::errc::not_enough_memory)};
+  try {
+    error.path = path;
+  } catch (const std::bad_alloc&) {
+    error.path.clear();
+  }
+  return error;
+}
+
 std::string FileError::Describe() const {
+  if (path.empty()) return code.message();
   std::string text = path;
   text.append(": ").append(code.message());
   return text;

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 namespace vorpel {
@@ -21,12 +22,18 @@ struct FileError {
   std::string path;  // as the user gave it, in the file system's encoding
   std::error_code code;
 
-  // "path: reason", the reason in the system's words.
+  // "path: reason", the reason in the system's words; the reason alone
+  // when there is no path.
   std::string Describe() const;
 };
 
 // nullopt means success.
 using FileStatus = std::optional<FileError>;
+
+// The error of an allocation that failed while working on path ("Cannot
+// allocate memory"). When even the path cannot be copied, the error names
+// no path rather than fail again.
+FileError OutOfMemoryError(std::string_view path) noexcept;
 
 }  // namespace vorpel
 

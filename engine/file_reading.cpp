@@ -82,10 +82,15 @@ FileStatus ForEachBlock(const fs::path& path, bool follow_links, std::size_t blo
                         const std::function<FileStatus(std::span<char>)>& consume) {
   ReadableFile file;
   if (auto code = OpenForReading(path, follow_links, file)) return MakeError(path, code);
+  return ForEachBlock(file.fd.get(), path.native(), block_size, consume);
+}
+
+FileStatus ForEachBlock(int fd, std::string_view shown_path, std::size_t block_size,
+                        const std::function<FileStatus(std::span<char>)>& consume) {
   std::vector<char> block(std::max<std::size_t>(block_size, 1));
   for (;;) {
     std::size_t got = 0;
-    if (auto code = ReadSome(file.fd.get(), block, got)) return MakeError(path, code);
+    if (auto code = ReadSome(fd, block, got)) return FileError{std::string(shown_path), code};
     if (got == 0) return std::nullopt;
     if (auto error = consume(std::span<char>(block.data(), got))) return error;
   }

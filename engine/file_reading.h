@@ -50,4 +50,11 @@ FileStatus ForEachBlock(const std::filesystem::path& path, bool follow_links,
                         std::size_t block_size,
                         const std::function<FileStatus(std::span<char>)>& consume);
 
+/**
+ * The same over an open descriptor, from its current offset to its end;
+ * read errors name shown_path.
+ */
+FileStatus ForEachBlock(int fd, std::string_view shown_path, std::size_t block_size,
+                        const std::function<FileStatus(std::span<char>)>& consume);
+
 }  // namespace vorpel

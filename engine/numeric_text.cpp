@@ -1,6 +1,8 @@
 #include "numeric_text.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 #include <string>
 
 namespace vorpel {
@@ -85,23 +87,26 @@ std::optional<Decimal> Parse(std::string_view text) {
 enum class FractionClass { Zero, BelowHalf, Half, AboveHalf };
 
 struct Split {
-  std::int64_t integer = 0;  // saturates at kSaturated
+  std::uint64_t integer = 0;  // saturates at kSaturated
   FractionClass fraction = FractionClass::Zero;
 };
 
-constexpr std::int64_t kSaturated = 1'000'000'000'000;
+// Beyond every 64-bit value: an integer part of 19 digits still fits.
+constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
+constexpr std::int64_t kMaxIntegerDigits = 19;
 
 Split SplitMagnitude(const Decimal& number) {
   Split split;
   if (number.digits.empty()) return split;
   const auto length = static_cast<std::int64_t>(number.digits.size());
   const std::int64_t integer_digits = length + number.exponent;
-  if (integer_digits > 12) {
+  if (integer_digits > kMaxIntegerDigits) {
     split.integer = kSaturated;
     return split;
   }
   for (std::int64_t i = 0; i < std::min(integer_digits, length); ++i) {
-    split.integer = split.integer * 10 + (number.digits[static_cast<std::size_t>(i)] - '0');
+    split.integer = split.integer * 10 +
+                    static_cast<std::uint64_t>(number.digits[static_cast<std::size_t>(i)] - '0');
   }
   for (std::int64_t i = length; i < integer_digits; ++i) split.integer *= 10;
 
@@ -126,22 +131,49 @@ Split SplitMagnitude(const Decimal& number) {
   return split;
 }
 
+// The number rounded to the nearest integer, a half to the even one, when
+// that lies in [low, high].
+std::optional<std::int64_t> RoundInRange(std::string_view text, std::int64_t low,
+                                         std::int64_t high) {
+  const auto number = Parse(text);
+  if (!number) return std::nullopt;
+  const Split split = SplitMagnitude(*number);
+  if (split.integer == kSaturated) return std::nullopt;
+  std::uint64_t magnitude = split.integer;
+  if (split.fraction == FractionClass::AboveHalf ||
+      (split.fraction == FractionClass::Half && magnitude % 2 == 1)) {
+    ++magnitude;
+  }
+  // The largest magnitude of each sign, as an unsigned number.
+  constexpr auto kMaxPositive =
+      static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  std::int64_t value = 0;
+  if (magnitude == 0) {
+    value = 0;
+  } else if (number->negative) {
+    if (magnitude > kMaxPositive + 1) return std::nullopt;
+    value = -static_cast<std::int64_t>(magnitude - 1) - 1;
+  } else {
+    if (magnitude > kMaxPositive) return std::nullopt;
+    value = static_cast<std::int64_t>(magnitude);
+  }
+  if (value < low || value > high) return std::nullopt;
+  return value;
+}
+
 }  // namespace
 
 bool IsNumericText(std::string_view text) { return Parse(text).has_value(); }
 
 std::optional<std::int16_t> ToInt16(std::string_view text) {
-  const auto number = Parse(text);
-  if (!number) return std::nullopt;
-  const Split split = SplitMagnitude(*number);
-  std::int64_t magnitude = split.integer;
-  if (split.fraction == FractionClass::AboveHalf ||
-      (split.fraction == FractionClass::Half && magnitude % 2 == 1)) {
-    ++magnitude;
-  }
-  const std::int64_t value = number->negative ? -magnitude : magnitude;
-  if (value < INT16_MIN || value > INT16_MAX) return std::nullopt;
-  return static_cast<std::int16_t>(value);
+  const auto value = RoundInRange(text, INT16_MIN, INT16_MAX);
+  if (!value) return std::nullopt;
+  return static_cast<std::int16_t>(*value);
+}
+
+std::optional<std::int64_t> ToInt64(std::string_view text) {
+  return RoundInRange(text, std::numeric_limits<std::int64_t>::min(),
+                      std::numeric_limits<std::int64_t>::max());
 }
 
 bool IsNumberInRange(std::string_view text, std::int64_t low, std::int64_t high) {
@@ -150,16 +182,25 @@ bool IsNumberInRange(std::string_view text, std::int64_t low, std::int64_t high)
   const Split split = SplitMagnitude(*number);
   const bool has_fraction = split.fraction != FractionClass::Zero;
   const bool negative = number->negative && (split.integer != 0 || has_fraction);
+  // The bounds as magnitudes on the number's side of zero; a bound on the
+  // other side leaves no room (low) or all of it (high).
+  const auto magnitude_of = [](std::int64_t bound) {
+    return bound < 0 ? static_cast<std::uint64_t>(-(bound + 1)) + 1
+                     : static_cast<std::uint64_t>(bound);
+  };
   if (negative) {
-    // value = -(integer + fraction); value >= low  <=>  integer + fraction <= -low
+    // value = -(integer + fraction): value >= low needs low < 0 and
+    // integer + fraction <= |low|; value <= high needs integer >= |high|
+    // when high < 0.
     if (low >= 0) return false;
-    const std::int64_t limit = -low;
+    const std::uint64_t limit = magnitude_of(low);
     if (split.integer > limit || (split.integer == limit && has_fraction)) return false;
-    return high >= 0 || split.integer >= -high;  // value <= high
+    return high >= 0 || split.integer >= magnitude_of(high);
   }
-  if (split.integer < low) return false;  // value >= integer >= low when integer >= low
-  if (split.integer > high || (split.integer == high && has_fraction)) return false;
-  return true;
+  if (high < 0) return false;
+  if (low > 0 && split.integer < magnitude_of(low)) return false;
+  const std::uint64_t limit = magnitude_of(high);
+  return split.integer < limit || (split.integer == limit && !has_fraction);
 }
 
 }  // namespace vorpel

@@ -19,6 +19,11 @@ bool IsNumericText(std::string_view text);
 // -32768..32767.
 std::optional<std::int16_t> ToInt16(std::string_view text);
 
+// The same rounding into a 64-bit integer: nullopt when the text is not
+// numeric or the rounded value lies outside -2^63..2^63-1. For the batch
+// command, whose counts go beyond the window's 16 bits.
+std::optional<std::int64_t> ToInt64(std::string_view text);
+
 // True when text is numeric and the exact number it denotes, before any
 // rounding, lies in [low, high]: with 0 and 100, "99.5" passes, "100.4"
 // and "-0.4" fail.

@@ -1,5 +1,8 @@
 #include "reporter.h"
 
+#include <new>
+#include <string>
+
 namespace vorpel {
 
 std::string_view DialogName(ErrorKind error) {
@@ -31,6 +34,17 @@ std::string_view DialogMessage(ErrorKind error) {
 void ReportError(Reporter& reporter, ErrorKind error, std::string_view detail) {
   reporter.Beep();
   reporter.ShowError(error, detail);
+}
+
+void ReportFileError(Reporter& reporter, const FileError& error) {
+  std::string detail;
+  try {
+    detail = error.Describe();
+  } catch (const std::bad_alloc&) {
+    ReportError(reporter, ErrorKind::IO, "Cannot allocate memory");
+    return;
+  }
+  ReportError(reporter, ErrorKind::IO, detail);
 }
 
 }  // namespace vorpel

@@ -2,6 +2,8 @@
 
 #include <string_view>
 
+#include "file_error.h"
+
 namespace vorpel {
 
 // The errors the program reports, one error dialog each. Each has one fixed
@@ -38,5 +40,9 @@ class Reporter {
 
 // Beep, then show the dialog: the one way the engine reports an error.
 void ReportError(Reporter& reporter, ErrorKind error, std::string_view detail = {});
+
+// Beep, then ErrorIO with "path: reason". When memory is too short even
+// for that text, the detail is the reason alone, which needs none.
+void ReportFileError(Reporter& reporter, const FileError& error);
 
 }  // namespace vorpel

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -25,10 +26,8 @@ void PrefetchStart(std::string_view item) {
 #endif
 }
 
-}  // namespace
-
-FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
-                         ByteSink& sink) {
+FileStatus DrawIntoSink(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
+                        ByteSink& sink) {
   if (count <= 0) return std::nullopt;
   if (pool.Empty()) return FileError{{}, make_error_code(FileErrc::NothingToDraw)};
 
@@ -71,7 +70,7 @@ FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDra
   return std::nullopt;
 }
 
-FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
+FileStatus WriteDrawnFile(const SequencePool& pool, const std::filesystem::path& path,
                           std::int64_t count, bool overwrite, const WriterOptions& options) {
   RandomDraw draw(options.seed ? *options.seed : ClockSeed());
   if (path.empty()) return FileError{{}, make_error_code(FileErrc::EmptyPath)};
@@ -82,9 +81,31 @@ FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path&
     return FileError{path.string(), make_error_code(FileErrc::NothingToDraw)};
   }
   AtomicFileWriter output;
-  if (auto error = output.Open(path, options.links)) return error;
-  if (auto error = DrawSequences(pool, count, draw, output)) return error;
-  return output.Commit();
+  if (auto error = output.Open(path, options.links, options.mode)) return error;
+  if (auto error = DrawIntoSink(pool, count, draw, output)) return error;
+  return options.read_back != nullptr ? output.Commit(*options.read_back) : output.Commit();
+}
+
+}  // namespace
+
+FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
+                         ByteSink& sink) {
+  try {
+    return DrawIntoSink(pool, count, draw, sink);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError({});
+  }
+}
+
+FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
+                          std::int64_t count, bool overwrite, const WriterOptions& options) {
+  // The writer's new file, if one was made, is gone by the time the
+  // exception arrives here: the target is as it was.
+  try {
+    return WriteDrawnFile(pool, path, count, overwrite, options);
+  } catch (const std::bad_alloc&) {
+    return OutOfMemoryError(path.native());
+  }
 }
 
 }  // namespace vorpel

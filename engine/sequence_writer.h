@@ -14,7 +14,8 @@ namespace vorpel {
 
 // Draws count items uniformly with replacement from pool and writes them
 // back to back to sink, in large blocks. Nothing is written for a count of
-// 0 or less; a count of one or more needs a non-empty pool.
+// 0 or less; a count of one or more needs a non-empty pool. Memory that
+// cannot be had is an error (naming no path), never an exception.
 FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
                          ByteSink& sink);
 
@@ -23,11 +24,15 @@ struct WriterOptions {
   // seeded afresh from the clock.
   std::optional<std::uint64_t> seed;
   LinkPolicy links = LinkPolicy::Follow;
+  NewFileMode mode = NewFileMode::Ordinary;
+  // When set, receives a descriptor for reading back the file as written.
+  FileDescriptor* read_back = nullptr;
 };
 
 // Writes count drawn items to the file at path, replacing it atomically.
 // Refused (nothing opened or changed) when path is empty, or when a file
-// exists there and overwrite is false.
+// exists there and overwrite is false. On any failure, running out of
+// memory included, the old file stays as it was and nothing is left.
 FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
                           std::int64_t count, bool overwrite, const WriterOptions& options = {});
 

@@ -309,30 +309,30 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Text
 
 ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter,
                        EncodingChoice choice) {
-  if (!FileExists(path)) {
-    ReportError(reporter, ErrorKind::FNE, path.string());
-    return ReadOutcome::Missing;
-  }
-  // The old pool goes first, so a big source never sits in memory twice.
-  session.pool.Clear();
-  // A length of 0 takes no unit per pass: the read ends with an empty pool.
-  if (session.settings.SeqLength <= 0) return ReadOutcome::Read;
-  ByteBuffer text;
-  // Room after the text for the character that closes a word cut off by
-  // its end.
-  const std::size_t spare = std::max<std::size_t>(1, session.settings.WordSep.size());
-  // The text is checked for UTF-8 piece by piece as it is read, while
-  // each piece is still in the cache.
-  Utf8Checker checker;
-  const auto check_piece = [&checker](std::string_view piece) { checker.Feed(piece); };
-  const FileStatus read_error = choice == EncodingChoice::Bytes
-                                    ? ReadWholeFile(path, text, spare)
-                                    : ReadWholeFile(path, text, spare, check_piece);
-  if (read_error) {
-    ReportError(reporter, ErrorKind::IO, read_error->Describe());
-    return ReadOutcome::Failed;
-  }
   try {
+    if (!FileExists(path)) {
+      ReportError(reporter, ErrorKind::FNE, path.string());
+      return ReadOutcome::Missing;
+    }
+    // The old pool goes first, so a big source never sits in memory twice.
+    session.pool.Clear();
+    // A length of 0 takes no unit per pass: the read ends with an empty pool.
+    if (session.settings.SeqLength <= 0) return ReadOutcome::Read;
+    ByteBuffer text;
+    // Room after the text for the character that closes a word cut off by
+    // its end.
+    const std::size_t spare = std::max<std::size_t>(1, session.settings.WordSep.size());
+    // The text is checked for UTF-8 piece by piece as it is read, while
+    // each piece is still in the cache.
+    Utf8Checker checker;
+    const auto check_piece = [&checker](std::string_view piece) { checker.Feed(piece); };
+    const FileStatus read_error = choice == EncodingChoice::Bytes
+                                      ? ReadWholeFile(path, text, spare)
+                                      : ReadWholeFile(path, text, spare, check_piece);
+    if (read_error) {
+      ReportFileError(reporter, *read_error);
+      return ReadOutcome::Failed;
+    }
     const Utf8Check check =
         choice == EncodingChoice::Bytes ? Utf8Check{std::size_t{0}, false} : checker.Finish();
     if (choice == EncodingChoice::Utf8 && !check.Valid()) {
@@ -344,9 +344,10 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
     session.pool = BuildPool(std::move(text), session.settings, ChooseEncoding(check, choice),
                              check.ascii_only);
   } catch (const std::bad_alloc&) {
+    // Every allocation of a Read ends here: the source's bytes, the item
+    // table, the strings of a message.
     session.pool.Clear();
-    const FileError error{path.string(), std::make_error_code(std::errc::not_enough_memory)};
-    ReportError(reporter, ErrorKind::IO, error.Describe());
+    ReportFileError(reporter, OutOfMemoryError(path.native()));
     return ReadOutcome::Failed;
   }
   return ReadOutcome::Read;

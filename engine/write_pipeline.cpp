@@ -1,5 +1,7 @@
 #include "write_pipeline.h"
 
+#include <new>
+
 #include "capitalization.h"
 #include "file_reading.h"
 #include "numeric_text.h"
@@ -32,30 +34,41 @@ bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter
   return refused;
 }
 
+namespace {
+
+FileStatus WriteTarget(const Session& session, const WriteRequest& request,
+                       const WriteCommandOptions& options) {
+  const GenerationSettings& settings = session.settings;
+  if (settings.FixCap != 1) {
+    return WriteSequences(session.pool, request.target, settings.NoSeq, settings.OWrite == 1,
+                          WriterOptions{options.seed, LinkPolicy::Follow});
+  }
+  FileDescriptor drawn;
+  WriterOptions writer_options{options.seed, LinkPolicy::Replace, NewFileMode::Private, &drawn};
+  if (auto error =
+          WriteSequences(session.pool, options.temp_path, settings.NoSeq, true, writer_options)) {
+    return error;
+  }
+  if (options.between_steps) options.between_steps();
+  return FixCapitalization(drawn, options.temp_path.native(), request.target, SentenceEndMarks,
+                           settings.WordSep, session.pool.ItemEncoding());
+}
+
+}  // namespace
+
 WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request, Reporter& reporter,
                              const WriteCommandOptions& options) {
-  if (ValidateWrite(session, request, reporter)) return WriteOutcome::Refused;
-  const bool overwrite = session.settings.OWrite == 1;
-  GenerationSettings& settings = session.settings;
-  settings.NoSeq = *ToInt16(request.number_text);
-
   FileStatus status;
-  if (settings.FixCap == 1) {
-    WriterOptions writer_options{options.seed, LinkPolicy::Replace};
-    status = WriteSequences(session.pool, options.temp_path, settings.NoSeq, true, writer_options);
-    if (!status) {
-      status = FixCapitalization(options.temp_path, request.target, SentenceEndMarks,
-                                 settings.WordSep, session.pool.ItemEncoding());
-    }
-  } else {
-    status = WriteSequences(session.pool, request.target, settings.NoSeq, overwrite,
-                            WriterOptions{options.seed, LinkPolicy::Follow});
+  try {
+    if (ValidateWrite(session, request, reporter)) return WriteOutcome::Refused;
+    session.settings.NoSeq = *ToInt16(request.number_text);
+    status = WriteTarget(session, request, options);
+  } catch (const std::bad_alloc&) {
+    status = OutOfMemoryError(request.target.native());
   }
-  if (status) {
-    ReportError(reporter, ErrorKind::IO, status->Describe());
-    return WriteOutcome::Failed;
-  }
-  return WriteOutcome::Written;
+  if (!status) return WriteOutcome::Written;
+  ReportFileError(reporter, *status);
+  return WriteOutcome::Failed;
 }
 
 }  // namespace vorpel

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string_view>
 
@@ -38,6 +39,9 @@ bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter
 struct WriteCommandOptions {
   std::filesystem::path temp_path = TempFilePath;
   std::optional<std::uint64_t> seed;  // for reproducible tests
+  // Called on the capitalization route between the drawing and the fix,
+  // for tests that play a second program replacing the intermediate file.
+  std::function<void()> between_steps;
 };
 
 enum class WriteOutcome {
@@ -48,7 +52,12 @@ enum class WriteOutcome {
 
 // The Write command: validates, sets NoSeq, then writes the target straight
 // (FixCap not 1) or through the intermediate file and the capitalization
-// fix (FixCap 1).
+// fix (FixCap 1). The intermediate file is replaced by one of mode 0600,
+// and the fix reads the text back through the descriptor the drawing
+// wrote it with: another program replacing the file meanwhile changes
+// nothing in this Write's target. A failure, running out of memory
+// included, is reported with ErrorIO and leaves the pool and the target
+// as they were.
 WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request, Reporter& reporter,
                              const WriteCommandOptions& options = {});
 

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "numeric_text.h"
+#include "option_rules.h"
+
 namespace vorpel {
 namespace {
 
@@ -91,6 +94,68 @@ TEST(ParseArguments, NumbersAreDecimal_LeadingZerosAreNotOctal) {
   EXPECT_EQ(parsed.outcome.options->seed, 0u);
 }
 
+// The notation and the rounding of the window's number field: blanks,
+// signs, fractions and exponents, a half going to the even neighbour.
+TEST(ParseArguments, NumbersTakeTheWindowsNotationAndRounding) {
+  const struct {
+    const char* count;
+    std::int64_t value;
+  } counts[] = {
+      {"12.5", 12},
+      {"13.5", 14},
+      {" 7 ", 7},
+      {"+5", 5},
+      {"1e3", 1000},
+      {"2.5E-1", 0},
+      {"0", 0},
+      {"-5", -5},  // draws nothing: an empty target, as in the window
+      {"-0.5", 0},
+      {"-2.5", -2},
+      {"40000", 40000},  // beyond the window's 32767
+      {"9223372036854775806.5", 9223372036854775806},
+      {"9223372036854775807.4", std::numeric_limits<std::int64_t>::max()},
+      {"-9223372036854775808", std::numeric_limits<std::int64_t>::min()},
+  };
+  for (const auto& c : counts) {
+    const Parsed parsed = Parse({"-n", c.count, "a", "b"});
+    ASSERT_TRUE(parsed.outcome.options) << c.count << ": " << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->count, c.value) << c.count;
+  }
+  const struct {
+    const char* length;
+    std::int16_t value;
+  } lengths[] = {
+      {"99.5", 100},  // compared before rounding, as in the Options dialog
+      {"100", 100},  {"1e2", 100}, {"4.5", 4}, {"5.5", 6},  {" 3 ", 3},
+      {"+2", 2},     {"-0", 0},    {"0.4", 0}, {"010", 10},
+  };
+  for (const auto& c : lengths) {
+    const Parsed parsed = Parse({"-l", c.length, "a", "b"});
+    ASSERT_TRUE(parsed.outcome.options) << c.length << ": " << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->seq_length, c.value) << c.length;
+  }
+}
+
+// -l follows the Options dialog's own check word for word, and -n the
+// window's conversion: one rule, two front ends.
+TEST(ParseArguments, LengthAndCountAgreeWithTheWindowsChecks) {
+  for (const char* text : {"0", "-0", "4", "100", "99.5", " 50 ", "1e2", "100.4", "-0.4", "101",
+                           "-1", "abc", "", "1e3", "0x10", "7.49999", "100.0000001"}) {
+    EXPECT_EQ(ParseLength(text).has_value(), IsValidSeqLength(text)) << "\"" << text << "\"";
+    if (IsValidSeqLength(text)) {
+      EXPECT_EQ(ParseLength(text), ToInt16(text)) << text;
+    }
+  }
+  for (const char* text : {"0", "128", "12.5", "-3.5", " 7 ", "+5", "1e3", "32767", "32767.5",
+                           "-32768", "abc", "", "0x10"}) {
+    if (ToInt16(text)) {
+      EXPECT_EQ(ParseCount(text), *ToInt16(text)) << text;
+    } else if (!IsNumericText(text)) {
+      EXPECT_EQ(ParseCount(text), std::nullopt) << text;
+    }
+  }
+}
+
 TEST(ParseArguments, CapsFlags_TheLastOneWins) {
   const struct {
     std::vector<std::string> flags;
@@ -137,17 +202,22 @@ TEST(ParseArguments, BadArguments_ExitTwoWithTheUsageOnStandardError) {
       {"-u", "Letters", "a", "b"},
       {"-l", "101", "a", "b"},
       {"-l", "-1", "a", "b"},
-      {"-l", "4.5", "a", "b"},
+      {"-l", "100.4", "a", "b"},
+      {"-l", "-0.4", "a", "b"},
+      {"-l", "1e3", "a", "b"},
       {"-l", "", "a", "b"},
+      {"-l", "four", "a", "b"},
       {"a", "b", "-l"},  // no number after -l
-      {"-n", "-5", "a", "b"},
-      {"-n", "1.5", "a", "b"},
       {"-n", "0x10", "a", "b"},
-      {"-n", "1e3", "a", "b"},
-      {"-n", " 7", "a", "b"},
-      {"-n", "+7", "a", "b"},
+      {"-n", "12abc", "a", "b"},
+      {"-n", "1,000", "a", "b"},
+      {"-n", "inf", "a", "b"},
+      {"-n", "   ", "a", "b"},
       {"-n", "9223372036854775808", "a", "b"},
+      {"-n", "9223372036854775807.5", "a", "b"},  // the even neighbour is 2^63
       {"-n", "99999999999999999999999", "a", "b"},
+      {"-n", "-9223372036854775809", "a", "b"},
+      {"-n", "1e19", "a", "b"},
       {"--seed", "-1", "a", "b"},
       {"--seed", "18446744073709551616", "a", "b"},
       {"--seed", "abc", "a", "b"},

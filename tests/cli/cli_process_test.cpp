@@ -18,7 +18,8 @@ namespace fs = std::filesystem;
 
 constexpr char kMissing[] = "The file you are trying to read doesn't exist.";
 constexpr char kInvalidTarget[] = "You are trying to write to an invalid source.";
-constexpr char kNothingRead[] = "You must read a file before you can write to one.";
+constexpr char kEmptySource[] = "No sequences to draw: the source is empty.";
+constexpr char kZeroLength[] = "No sequences to draw: the length is 0.";
 constexpr char kFileFailed[] = "The file could not be read or written.";
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -50,7 +51,8 @@ TEST_F(CliProcess, BadArguments_ExitTwoAndTouchNothing) {
       {},
       {"source.txt"},
       {"-l", "101", "source.txt", "out.txt"},
-      {"-n", "-1", "source.txt", "out.txt"},
+      {"-n", "1e19", "source.txt", "out.txt"},
+      {"-l", "100.4", "source.txt", "out.txt"},
       {"-u", "lines", "source.txt", "out.txt"},
       {"-s", "\\x", "source.txt", "out.txt"},
       {"--seed", "1.5", "source.txt", "out.txt"},
@@ -88,10 +90,16 @@ TEST_F(CliProcess, ErrorPaths_ExitOneWithTheMessageAndThePath) {
       {"device as source",
        {"/dev/null", "out.txt"},
        {std::string(kFileFailed) + " /dev/null: Not a regular file"}},
-      {"empty source", {"empty.txt", "out.txt"}, {std::string(kNothingRead) + " empty.txt"}},
+      {"empty source", {"empty.txt", "out.txt"}, {std::string(kEmptySource) + " empty.txt"}},
       {"length 0 cuts nothing",
        {"-l", "0", "source.txt", "out.txt"},
-       {std::string(kNothingRead) + " source.txt"}},
+       {std::string(kZeroLength) + " source.txt"}},
+      {"length rounding to 0",
+       {"-l", "0.5", "source.txt", "out.txt"},
+       {std::string(kZeroLength) + " source.txt"}},
+      {"empty source, nothing asked for",
+       {"-n", "0", "empty.txt", "out.txt"},
+       {std::string(kEmptySource) + " empty.txt"}},
       {"empty target", {"source.txt", ""}, {kInvalidTarget}},
       {"folder as target",
        {"source.txt", "folder"},
@@ -267,6 +275,63 @@ TEST_F(CliProcess, CountZero_GivesAnEmptyFile) {
   EXPECT_EQ(result.exit_code, 0) << result.err;
   EXPECT_TRUE(fs::exists(dir_ / "out.txt"));
   EXPECT_EQ(fs::file_size(dir_ / "out.txt"), 0u);
+}
+
+// The window never shows its "read a file first" text beside a file that
+// was read: the batch command says what it found instead.
+TEST_F(CliProcess, NothingToDraw_OwnWordsNotTheWindowsDialogText) {
+  WriteFile(dir_ / "empty.txt", "");
+  for (const auto& args : {std::vector<std::string>{"empty.txt", "out.txt"},
+                           std::vector<std::string>{"-l", "0", "source.txt", "-"}}) {
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_FALSE(Contains(result.err, "You must read a file")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "No sequences to draw")) << result.err;
+  }
+}
+
+// Counts and lengths in the window's notation give what the same numbers
+// give there, rounded half to even: compared with the plain number's
+// output under the same seed.
+TEST_F(CliProcess, NumbersInTheWindowsNotation_GiveTheRoundedNumbersOutput) {
+  const struct {
+    std::vector<std::string> given;
+    std::vector<std::string> same_as;
+  } cases[] = {
+      {{"-n", "12.5"}, {"-n", "12"}},
+      {{"-n", "13.5"}, {"-n", "14"}},
+      {{"-n", " 7 "}, {"-n", "7"}},
+      {{"-n", "+5"}, {"-n", "5"}},
+      {{"-n", "1e3"}, {"-n", "1000"}},
+      {{"-l", "99.5", "-u", "letters"}, {"-l", "100", "-u", "letters"}},
+      {{"-l", "2.5"}, {"-l", "2"}},
+      {{"-l", "3.5"}, {"-l", "4"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> given = c.given;
+    std::vector<std::string> plain = c.same_as;
+    for (auto* args : {&given, &plain}) {
+      args->insert(args->end(), {"--seed", "11", "source.txt", "-"});
+    }
+    const ChildResult got = Run(given);
+    const ChildResult expected = Run(plain);
+    EXPECT_EQ(got.exit_code, 0) << ::testing::PrintToString(c.given) << got.err;
+    EXPECT_EQ(expected.exit_code, 0) << ::testing::PrintToString(c.same_as) << expected.err;
+    EXPECT_EQ(got.out, expected.out) << ::testing::PrintToString(c.given);
+    EXPECT_FALSE(got.out.empty());
+  }
+}
+
+// Zero or a negative count writes an empty target, as the window does;
+// an existing target is then replaced by the empty one.
+TEST_F(CliProcess, ZeroOrNegativeCount_WritesAnEmptyTarget) {
+  for (const char* count : {"0", "-5", "-0.5", "-1e3"}) {
+    WriteFile(dir_ / "out.txt", "old");
+    const ChildResult result = Run({"-f", "-n", count, "source.txt", "out.txt"});
+    EXPECT_EQ(result.exit_code, 0) << count << ": " << result.err;
+    EXPECT_EQ(ReadFile(dir_ / "out.txt"), "") << count;
+    EXPECT_TRUE(StrayFiles(dir_.path()).empty());
+  }
 }
 
 TEST_F(CliProcess, SourceMayBeTheTarget_WithOverwrite) {

@@ -1,10 +1,12 @@
 #include "atomic_file_writer.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <random>
 #include <string>
 #include <vector>
@@ -206,6 +208,240 @@ TEST(AtomicFileWriter, FailurePartWay_KeepsOldTargetAndLeavesNoStrayFile) {
   });
   EXPECT_EQ(code, 0) << "1: 1 MiB written under a 64 KiB limit, 2: wrong error";
   EXPECT_EQ(test::ReadFile(dir / "target"), "old content");
+  EXPECT_EQ(dir.Names(), Names{"target"});
+}
+
+}  // namespace
+}  // namespace vorpel
+
+// ---------------------------------------------------------------------------
+// The new file's name, its mode, and the termination signals. These run on
+// the system's unnamed files and, under the preloaded library of the fault
+// tests (ctest's engine_writers_with_named_files), on the named fallback.
+
+namespace vorpel {
+namespace {
+
+// Whether the system gives unnamed files in folder here.
+bool UnnamedFilesIn(const fs::path& folder) {
+  const int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR, 0600);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+std::vector<std::string> PartialNames(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const std::string& name : dir.Names()) {
+    if (name.rfind(".vorpel-", 0) == 0) names.push_back(name);
+  }
+  return names;
+}
+
+TEST(AtomicFileWriterNames, NewFileHasNoNameUntilCommitWhereTheSystemAllows) {
+  TempDir dir;
+  const bool unnamed = UnnamedFilesIn(dir.path());
+  test::WriteFile(dir / "old", "old");
+  for (const char* target : {"old", "new"}) {
+    SCOPED_TRACE(target);
+    AtomicFileWriter writer;
+    ASSERT_TRUE(Succeeded(writer.Open(dir / target, LinkPolicy::Follow)));
+    EXPECT_EQ(writer.Unnamed(), unnamed);
+    std::string text(100'000, 'n');
+    ASSERT_TRUE(Succeeded(writer.Write(std::span<char>(text.data(), text.size()))));
+    // While it is written, the new file is nowhere to be seen, or it is
+    // the one hidden file of the fallback.
+    EXPECT_EQ(PartialNames(dir).size(), unnamed ? 0u : 1u);
+    EXPECT_FALSE(fs::exists(dir / "new"));
+    ASSERT_TRUE(Succeeded(writer.Commit()));
+    EXPECT_EQ(test::ReadFile(dir / target), text);
+    EXPECT_TRUE(PartialNames(dir).empty());
+  }
+  EXPECT_EQ(dir.Names(), (Names{"new", "old"}));
+}
+
+// Between Open and Commit another program creates the target: the new
+// file replaces it as it would replace any existing file, and no name of
+// the writer's stays behind.
+TEST(AtomicFileWriterNames, TargetAppearingBeforeCommit_IsReplaced) {
+  TempDir dir;
+  AtomicFileWriter writer;
+  ASSERT_TRUE(Succeeded(writer.Open(dir / "target", LinkPolicy::Follow)));
+  std::string text = "mine";
+  ASSERT_TRUE(Succeeded(writer.Write(std::span<char>(text.data(), text.size()))));
+  test::WriteFile(dir / "target", "someone else's");
+  ASSERT_TRUE(Succeeded(writer.Commit()));
+  EXPECT_EQ(test::ReadFile(dir / "target"), "mine");
+  EXPECT_EQ(dir.Names(), Names{"target"});
+}
+
+struct PrivateCase {
+  mode_t umask;
+  bool existing;  // an earlier file of another owner, mode 0644, is replaced
+};
+
+// The private mode gives 0600 and the writer as owner, whatever the umask
+// and whatever the replaced file had.
+TEST(AtomicFileWriterNames, PrivateMode_OwnerOnlyWhateverTheUmaskAndTheOldFile) {
+  constexpr uid_t kNobody = 65534;
+  const PrivateCase cases[] = {{0, false}, {022, false}, {077, false}, {0277, false},
+                               {0, true},  {022, true},  {0277, true}};
+  for (const PrivateCase& c : cases) {
+    SCOPED_TRACE(std::to_string(c.umask) + (c.existing ? " existing" : " new"));
+    TempDir dir;
+    const fs::path target = dir / "private";
+    if (c.existing) {
+      test::WriteFile(target, "an earlier text");
+      fs::permissions(target, fs::perms(0644));
+      ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+    }
+    const mode_t mask = ::umask(c.umask);
+    AtomicFileWriter writer;
+    FileStatus status = writer.Open(target, LinkPolicy::Replace, NewFileMode::Private);
+    std::string text = "drawn";
+    if (!status) status = writer.Write(std::span<char>(text.data(), text.size()));
+    if (!status) status = writer.Commit();
+    ::umask(mask);
+    ASSERT_TRUE(Succeeded(status));
+    EXPECT_EQ(test::ReadFile(target), "drawn");
+    EXPECT_EQ(test::PermissionsOf(target), fs::perms(0600));
+    struct stat info {};
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, ::geteuid());
+    EXPECT_EQ(dir.Names(), Names{"private"});
+  }
+}
+
+// The descriptor handed back by Commit reads the bytes this writer wrote,
+// from the start, after the file at the path has been replaced by another.
+TEST(AtomicFileWriterNames, CommitWithReadBack_ReadsOwnBytesAfterThePathIsReplaced) {
+  TempDir dir;
+  for (const bool existing : {false, true}) {
+    SCOPED_TRACE(existing ? "existing" : "new");
+    if (existing) test::WriteFile(dir / "shared", "before");
+    AtomicFileWriter writer;
+    ASSERT_TRUE(Succeeded(writer.Open(dir / "shared", LinkPolicy::Replace)));
+    std::string text = RandomBytes(300'000, existing ? 5 : 6);
+    ASSERT_TRUE(Succeeded(writer.Write(std::span<char>(text.data(), text.size()))));
+    FileDescriptor read_back;
+    ASSERT_TRUE(Succeeded(writer.Commit(read_back)));
+    ASSERT_TRUE(read_back.IsOpen());
+    test::WriteFile(dir / "other", "another program's text");
+    fs::rename(dir / "other", dir / "shared");
+
+    std::string got(text.size() + 1, '\0');
+    ASSERT_EQ(::pread(read_back.get(), got.data(), got.size(), 0),
+              static_cast<ssize_t>(text.size()));
+    got.resize(text.size());
+    EXPECT_TRUE(got == text);
+    EXPECT_EQ(test::ReadFile(dir / "shared"), "another program's text");
+    fs::remove(dir / "shared");
+  }
+}
+
+// CheckTarget refuses what Open refuses, with the same reason, and makes
+// nothing; what it lets pass, Open takes.
+TEST(AtomicFileWriterNames, CheckTarget_AgreesWithOpenAndMakesNothing) {
+  TempDir dir;
+  fs::create_directory(dir / "folder");
+  test::WriteFile(dir / "existing", "x");
+  test::WriteFile(dir / "locked", "x");
+  fs::permissions(dir / "locked", fs::perms(0444));
+  test::WriteFile(dir / "plain", "x");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  fs::create_symlink("existing", dir / "link");
+  const Names before = dir.Names();
+  const struct {
+    fs::path target;
+    bool passes;
+  } cases[] = {
+      {dir / "new", true},
+      {dir / "existing", true},
+      {dir / "link", true},
+      {dir / "folder", false},
+      {dir / "locked", false},
+      {dir / "pipe", false},
+      {dir / "missing" / "new", false},
+      {dir / "plain" / "new", false},  // a file where a folder should be
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target.string());
+    const FileStatus checked = CheckTarget(c.target, LinkPolicy::Follow);
+    EXPECT_EQ(!checked, c.passes) << (checked ? checked->Describe() : "");
+    EXPECT_EQ(dir.Names(), before);
+    AtomicFileWriter writer;
+    const FileStatus opened = writer.Open(c.target, LinkPolicy::Follow);
+    ASSERT_EQ(!opened, !checked);
+    if (checked) {
+      EXPECT_EQ(opened->code, checked->code);
+      EXPECT_EQ(checked->path, c.target.string());
+    }
+  }
+}
+
+// What a termination signal does while a new file is being written: the
+// process ends as the signal says, and leaves no file of the writer.
+TEST(AtomicFileWriterSignals, TerminatedWhileWriting_NothingLeftOldTargetWhole) {
+  for (const int signal_number : {SIGTERM, SIGINT, SIGHUP}) {
+    SCOPED_TRACE(signal_number);
+    TempDir dir;
+    test::WriteFile(dir / "target", "old");
+    const int code = test::RunInChild([&] {
+      AtomicFileWriter writer;
+      if (writer.Open(dir / "target", LinkPolicy::Follow)) return 1;
+      std::string text(64 * 1024, 'n');
+      if (writer.Write(std::span<char>(text.data(), text.size()))) return 2;
+      ::raise(signal_number);
+      return 3;  // not reached: the signal ends the process
+    });
+    EXPECT_EQ(code, 128 + signal_number);
+    EXPECT_EQ(test::ReadFile(dir / "target"), "old");
+    EXPECT_EQ(dir.Names(), Names{"target"});
+  }
+}
+
+extern "C" void CountSignal(int /*signal_number*/);
+volatile std::sig_atomic_t g_signals_seen = 0;
+extern "C" void CountSignal(int) { g_signals_seen = g_signals_seen + 1; }
+
+// A program's own handler still runs, after the partial file is gone; an
+// ignored signal stays ignored (a program started with nohup goes on);
+// and the handlers are back as they were once no named file exists.
+TEST(AtomicFileWriterSignals, EarlierHandlersChainedIgnoredStaysIgnoredAllRestoredAfter) {
+  TempDir dir;
+  const bool unnamed = UnnamedFilesIn(dir.path());
+  test::WriteFile(dir / "target", "old");
+  const int code = test::RunInChild([&] {
+    std::signal(SIGTERM, CountSignal);
+    std::signal(SIGHUP, SIG_IGN);
+    AtomicFileWriter writer;
+    if (writer.Open(dir / "target", LinkPolicy::Follow)) return 1;
+    struct sigaction during {};
+    ::sigaction(SIGTERM, nullptr, &during);
+    const bool ours = (during.sa_flags & SA_SIGINFO) != 0;
+    if (ours == unnamed) return 2;  // handlers only while a named file exists
+    std::string text = "new";
+    if (writer.Write(std::span<char>(text.data(), text.size()))) return 3;
+    ::raise(SIGHUP);
+    ::raise(SIGTERM);
+    if (g_signals_seen != 1) return 4;
+    const FileStatus committed = writer.Commit();
+    if (unnamed ? committed.has_value() : !committed.has_value()) return 5;
+    struct sigaction after {};
+    ::sigaction(SIGTERM, nullptr, &after);
+    if (after.sa_handler != CountSignal) return 6;
+    ::sigaction(SIGHUP, nullptr, &after);
+    if (after.sa_handler != SIG_IGN) return 7;
+    return 0;
+  });
+  EXPECT_EQ(code, 0) << "1: Open failed, 2: handlers at the wrong time, 3: Write failed, "
+                        "4: the program's handler did not run once, 5: the named file was not "
+                        "removed by the signal (or the unnamed one could not be committed), "
+                        "6/7: handlers not restored";
+  // Named: SIGTERM removed the new file and its Commit failed. Unnamed:
+  // nothing was there to remove, and the Commit went through.
+  EXPECT_EQ(test::ReadFile(dir / "target"), unnamed ? "new" : "old");
   EXPECT_EQ(dir.Names(), Names{"target"});
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <random>
 #include <regex>
@@ -321,6 +322,74 @@ TEST(NumericTextProperty, ToInt16AgreesWithExactRounding) {
     ASSERT_EQ(IsNumberInRange(number.text, 0, 100), InRangeExact(number, 0, 100));
     ASSERT_EQ(IsNumberInRange(number.text, -50, 50), InRangeExact(number, -50, 50));
     ASSERT_EQ(IsNumberInRange(number.text, -32768, -7), InRangeExact(number, -32768, -7));
+  }
+}
+
+// 128 bits: the generator's numbers stay below 10^14 * 10^15.
+__extension__ typedef unsigned __int128 Wide;
+
+// The exactly rounded magnitude.
+Wide RoundedMagnitudeWide(const ExactNumber& number) {
+  Wide value = number.mantissa;
+  if (number.scale >= 0) {
+    for (int i = 0; i < number.scale; ++i) value *= 10;
+    return value;
+  }
+  if (-number.scale > 15) return 0;
+  const std::uint64_t divisor = PowerOfTen(-number.scale);
+  const std::uint64_t quotient = number.mantissa / divisor;
+  const std::uint64_t twice_rest = 2 * (number.mantissa % divisor);
+  if (twice_rest > divisor || (twice_rest == divisor && quotient % 2 == 1)) return quotient + 1;
+  return quotient;
+}
+
+TEST(NumericTextProperty, ToInt64AgreesWithExactRoundingAndWithToInt16) {
+  constexpr Wide kMaxPositive = std::numeric_limits<std::int64_t>::max();
+  std::mt19937_64 rng(4321);
+  int beyond_sixteen_bits = 0;
+  for (int i = 0; i < 30000; ++i) {
+    const ExactNumber number = RandomNumber(rng);
+    SCOPED_TRACE("text \"" + number.text + "\"");
+    const Wide magnitude = RoundedMagnitudeWide(number);
+    std::optional<std::int64_t> expected;
+    if (magnitude == 0) {
+      expected = 0;
+    } else if (magnitude <= kMaxPositive + (number.negative ? 1 : 0)) {
+      const auto below = static_cast<std::int64_t>(magnitude - 1);
+      expected = number.negative ? -below - 1 : below + 1;
+    }
+    ASSERT_EQ(ToInt64(number.text), expected);
+    if (const auto narrow = ToInt16(number.text)) {
+      ASSERT_EQ(ToInt64(number.text), *narrow);
+    } else if (expected) {
+      ++beyond_sixteen_bits;
+    }
+  }
+  EXPECT_GT(beyond_sixteen_bits, 1000);
+}
+
+TEST(NumericText, ToInt64AtTheEndsOfItsRange) {
+  const struct {
+    const char* text;
+    std::optional<std::int64_t> value;
+  } cases[] = {
+      {"9223372036854775807", std::numeric_limits<std::int64_t>::max()},
+      {"9223372036854775806.5", 9223372036854775806},
+      {"9223372036854775807.5", std::nullopt},  // the even neighbour is 2^63
+      {"9223372036854775808", std::nullopt},
+      {"-9223372036854775808", std::numeric_limits<std::int64_t>::min()},
+      {"-9223372036854775808.5", std::numeric_limits<std::int64_t>::min()},
+      {"-9223372036854775809", std::nullopt},
+      {"9.223372036854775807e18", std::numeric_limits<std::int64_t>::max()},
+      {"1e18", 1000000000000000000},
+      {"1e19", std::nullopt},
+      {"9999999999999999999", std::nullopt},
+      {"99999999999999999999", std::nullopt},
+      {"1e-400", 0},
+      {"abc", std::nullopt},
+  };
+  for (const auto& [text, value] : cases) {
+    EXPECT_EQ(ToInt64(text), value) << "\"" << text << "\"";
   }
 }
 

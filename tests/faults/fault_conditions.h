@@ -1,20 +1,27 @@
 #pragma once
 
 // Conditions under which the fault tests make file operations fail: a
-// small real file system that fills up, and a file size limit for this
-// process.
+// small real file system that fills up, a file size limit for this
+// process, and a child without unnamed files; and a look at the file a
+// child is writing.
 
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/types.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace vorpel::test {
 
@@ -102,5 +109,39 @@ class ScopedFileSizeLimit {
   void (*old_handler_)(int) = SIG_DFL;
   bool ok_ = false;
 };
+
+// The environment that takes unnamed files (O_TMPFILE) away from a child,
+// as on a file system without them: the preloaded library of the fault
+// tests (see ChildSetup::environment). A sanitizer's runtime is told not
+// to insist on loading first.
+inline std::vector<std::string> WithoutUnnamedFiles() {
+#ifdef VORPEL_NO_UNNAMED_FILES
+  std::string sanitizer = "ASAN_OPTIONS=";
+  if (const char* current = std::getenv("ASAN_OPTIONS")) sanitizer += std::string(current) + ":";
+  sanitizer += "verify_asan_link_order=0";
+  return {std::string("LD_PRELOAD=") + VORPEL_NO_UNNAMED_FILES, sanitizer};
+#else
+  return {};
+#endif
+}
+
+// The size of the file a child process is writing in folder: its unnamed
+// new file ("folder/#inode (deleted)" among its descriptors) or a named
+// one of the writer's. nullopt while it has none open there.
+inline std::optional<std::uintmax_t> NewFileSize(pid_t pid, const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  const std::string prefix = fs::weakly_canonical(folder).string() + "/";
+  std::error_code ignored;
+  const fs::path descriptors = "/proc/" + std::to_string(pid) + "/fd";
+  for (const auto& entry : fs::directory_iterator(descriptors, ignored)) {
+    const std::string link = fs::read_symlink(entry.path(), ignored).string();
+    if (!link.starts_with(prefix)) continue;
+    const std::string_view name = std::string_view(link).substr(prefix.size());
+    if (!name.starts_with('#') && !name.starts_with(".vorpel-")) continue;
+    struct stat info {};
+    if (::stat(entry.path().c_str(), &info) == 0) return static_cast<std::uintmax_t>(info.st_size);
+  }
+  return std::nullopt;
+}
 
 }  // namespace vorpel::test

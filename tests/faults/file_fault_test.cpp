@@ -1,16 +1,21 @@
 // Faults of real files that need a second actor: another thread removing
-// the source while it is read, and another user's intermediate file in a
-// shared sticky folder such as /tmp.
+// the source while it is read, another user's intermediate file in a
+// shared sticky folder such as /tmp, another user trying to read it, and
+// a second copy of the program replacing it in the middle of a Write.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <optional>
 #include <thread>
 
 #include "generation_settings.h"
+#include "random_draw.h"
+#include "sequence_writer.h"
 #include "session.h"
 #include "source_reader.h"
 #include "vorpel_test/child_process.h"
@@ -202,6 +207,121 @@ INSTANTIATE_TEST_SUITE_P(
                       StickyCase{"WritableByAll", fs::perms(0666),
                                  std::errc::operation_not_permitted}),
     [](const ::testing::TestParamInfo<StickyCase>& info) { return info.param.name; });
+
+// A Write on the capitalization route, with its own pool, seed, target and
+// intermediate file path: what one running copy of the program does.
+struct FixRouteWrite {
+  Session session;
+  fs::path target;
+  WriteCommandOptions options;
+
+  FixRouteWrite(std::string_view source, const fs::path& intermediate, fs::path target_path,
+                std::uint64_t seed)
+      : target(std::move(target_path)) {
+    session.settings.SetDefaultOptions();
+    session.settings.SeqLength = 2;
+    session.settings.OWrite = 1;
+    session.pool = BuildPool(MakeBuffer(source), session.settings);
+    options.temp_path = intermediate;
+    options.seed = seed;
+  }
+  WriteOutcome Run(Reporter& reporter) {
+    return RunWriteCommand(session, {"200", target}, reporter, options);
+  }
+};
+
+// Two copies of the program Write at once through the one intermediate
+// file. The second copy (a real second process) replaces it between the
+// first copy's drawing and its fix. Each target receives the fix of the
+// very text its own copy drew; the intermediate file holds the text of the
+// copy that replaced it last, as it is meant to.
+TEST(IntermediateFileTest, SecondCopyReplacesItBetweenDrawAndFix_EachTargetGetsItsOwnText) {
+  TempDir dir;
+  const fs::path intermediate = dir / "%Vorpel.temp%";
+  FixRouteWrite first("the first copy. reads this text! and only this? yes.", intermediate,
+                      dir / "first.txt", 1);
+  FixRouteWrite second("another program. another source! other words? sure.", intermediate,
+                       dir / "second.txt", 2);
+  int second_code = -1;
+  first.options.between_steps = [&] {
+    second_code = RunInChild([&] {
+      RecordingReporter reporter;
+      return second.Run(reporter) == WriteOutcome::Written && reporter.events.empty() ? 0 : 1;
+    });
+  };
+
+  RecordingReporter reporter;
+  ASSERT_EQ(first.Run(reporter), WriteOutcome::Written);
+  EXPECT_EQ(reporter.events, Events{});
+  ASSERT_EQ(second_code, 0);
+
+  // What each copy drew, drawn again from its own pool with its own seed.
+  const auto drawn_by = [](FixRouteWrite& copy) {
+    RandomDraw draw(*copy.options.seed);
+    StringSink sink;
+    EXPECT_FALSE(DrawSequences(copy.session.pool, 200, draw, sink));
+    return sink.text;
+  };
+  const std::string first_drawn = drawn_by(first);
+  const std::string second_drawn = drawn_by(second);
+  ASSERT_NE(first_drawn, second_drawn);
+  EXPECT_EQ(ReadFile(dir / "first.txt"), ReferenceFix(first_drawn, " ", SentenceEndMarks));
+  EXPECT_EQ(ReadFile(dir / "second.txt"), ReferenceFix(second_drawn, " ", SentenceEndMarks));
+  EXPECT_EQ(ReadFile(intermediate), second_drawn);
+  EXPECT_EQ(StrayFiles(dir.path()), std::vector<std::string>{});
+}
+
+// The intermediate file holds text drawn from the user's source, which may
+// be private: it is created, and replaced, with mode 0600 whatever the
+// umask, so no other user can read it. The target's own mode rules stay:
+// 0666 less the umask for a new one, the old bits for an existing one.
+TEST(IntermediateFileTest, CreatedAndReplacedPrivate_OtherUsersCannotReadIt) {
+  struct Case {
+    mode_t umask;
+    std::optional<fs::perms> earlier_intermediate;  // left by an earlier Write
+    std::optional<fs::perms> existing_target;
+  };
+  const Case cases[] = {
+      {022, std::nullopt, std::nullopt},       {0, std::nullopt, std::nullopt},
+      {077, std::nullopt, fs::perms(0640)},    {0, fs::perms(0644), std::nullopt},
+      {002, fs::perms(0666), fs::perms(0664)}, {0277, fs::perms(0600), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("umask " + std::to_string(c.umask));
+    TempDir dir;
+    fs::permissions(dir.path(), fs::perms(0755));
+    const fs::path intermediate = dir / "%Vorpel.temp%";
+    if (c.earlier_intermediate) {
+      WriteFile(intermediate, "an earlier Write's text");
+      fs::permissions(intermediate, *c.earlier_intermediate);
+    }
+    FixRouteWrite write("private words. of a private source! kept private?", intermediate,
+                        dir / "target.txt", 3);
+    if (c.existing_target) {
+      WriteFile(write.target, "old");
+      fs::permissions(write.target, *c.existing_target);
+    }
+    const mode_t mask = ::umask(c.umask);
+    RecordingReporter reporter;
+    const WriteOutcome outcome = write.Run(reporter);
+    ::umask(mask);
+    ASSERT_EQ(outcome, WriteOutcome::Written) << Escaped(reporter.details);
+
+    EXPECT_EQ(PermissionsOf(intermediate), fs::perms(0600));
+    const fs::perms target_mode =
+        c.existing_target ? *c.existing_target : fs::perms(0666 & ~c.umask);
+    EXPECT_EQ(PermissionsOf(write.target), target_mode);
+    const int code = RunInChild([&] {
+      if (!DropToNobody()) return 10;
+      const int fd = ::open(intermediate.c_str(), O_RDONLY);
+      if (fd >= 0) return 1;
+      return errno == EACCES ? 0 : 2;
+    });
+    if (code == 10) GTEST_SKIP() << "cannot drop privileges here";
+    EXPECT_EQ(code, 0) << "1: another user could read the intermediate file";
+    EXPECT_EQ(StrayFiles(dir.path()), std::vector<std::string>{});
+  }
+}
 
 }  // namespace
 }  // namespace vorpel::test

@@ -3,14 +3,20 @@
 // that exists but cannot be read. Each shows ErrorIO with the path and the
 // system's reason, keeps the old files and leaves no partial file.
 
+#include <malloc.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 
 #include <QDir>
 #include <QLabel>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <vector>
 
 #include "fault_conditions.h"
+#include "vorpel_test/child_process.h"
 #include "vorpel_test/files.h"
 #include "vorpel_test/window_test.h"
 
@@ -241,6 +247,85 @@ TEST_F(WindowFaultTest, SourceExistsButCannotBeOpened_ErrorIOAndEmptyPool) {
   EXPECT_TRUE(IsShown("ErrorR"));
   EXPECT_FALSE(QFile::exists(Path("target.txt")));
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// The address space this process maps now, from /proc/self/statm.
+rlim_t MappedBytes() {
+  std::ifstream statm("/proc/self/statm");
+  rlim_t pages = 0;
+  statm >> pages;
+  return pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE));
+}
+
+bool SetSoftAddressLimit(rlim_t limit) {
+  rlimit value{};
+  ::getrlimit(RLIMIT_AS, &value);
+  value.rlim_cur = limit;
+  return ::setrlimit(RLIMIT_AS, &value) == 0;
+}
+
+class OutOfMemoryTest : public WindowFaultTest, public ::testing::WithParamInterface<LimitCase> {};
+
+// Write is pressed with too little memory left for the writer's block: the
+// window shows ErrorIO with the reason, the old target is whole, nothing
+// is left behind, and with memory back the same window writes as ever from
+// the same pool. The window runs in a child of the test, which alone lives
+// under the limit.
+TEST_P(OutOfMemoryTest, WriteWithoutMemory_ErrorIOThenTheWindowGoesOn) {
+  ReadInLettersOfHundred();
+  session_.settings.FixCap = GetParam().fix_cap;
+  const QString target = Path("target.txt");
+  const QByteArray old_target(5000, 'O');
+  WriteBytes(target, old_target);
+  TickOverwrite();
+  Type(Field("txtNoSeq"), QStringLiteral("3000"));
+  Type(Field("txtTo"), target);
+  const std::size_t pool_size = session_.pool.Size();
+  const QString reason = QStringLiteral(": Cannot allocate memory");
+  const QStringList named = {kMessage + target + reason, kMessage + TempPath() + reason};
+
+  const int code = RunInChild([&] {
+    // Large blocks from new mappings, as in a fresh process.
+    ::mallopt(M_MMAP_THRESHOLD, 128 * 1024);
+    ::malloc_trim(0);
+    if (!SetSoftAddressLimit(MappedBytes() + 512 * 1024)) return 90;
+    // Free memory the process holds already would serve the writer's block
+    // without a new mapping: it is taken up, in pieces of 256 KiB, leaving
+    // smaller ones for the window's own needs.
+    std::vector<void*> taken;
+    taken.reserve(4096);
+    while (taken.size() < taken.capacity()) {
+      void* piece = std::malloc(256 * 1024);
+      if (piece == nullptr) break;
+      taken.push_back(piece);
+    }
+    QTest::mouseClick(MainControl<QPushButton>("btnWrite"), Qt::LeftButton);
+    for (void* piece : taken) std::free(piece);
+    if (!SetSoftAddressLimit(RLIM_INFINITY)) return 91;
+    if (beeps_ != 1) return 1;
+    if (ShownDialogs() != QStringList{"ErrorIO"}) return 2;
+    if (!named.contains(ErrorIOText())) return 3;
+    if (ReadBytes(target) != old_target) return 4;
+    if (!Strays(dir_.path()).empty()) return 5;
+    if (session_.pool.Size() != pool_size) return 6;
+    QTest::mouseClick(Control<QPushButton>("ErrorIO", "btnOK"), Qt::LeftButton);
+    QTest::mouseClick(MainControl<QPushButton>("btnWrite"), Qt::LeftButton);
+    if (beeps_ != 1 || ShownDialogs() != QStringList{"Done"}) return 7;
+    if (ReadBytes(target).size() != 300000) return 8;
+    return 0;
+  });
+  EXPECT_EQ(code, 0) << "1: not one beep, 2: not ErrorIO alone, 3: not the reason, 4: old target "
+                        "changed, 5: a file left, 6: the pool changed, 7/8: the next Write did not "
+                        "work, 9x: the limit, 128+: a signal";
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, OutOfMemoryTest,
+                         ::testing::Values(LimitCase{"Direct", 0, false},
+                                           LimitCase{"Capitalization", 1, true}),
+                         [](const ::testing::TestParamInfo<LimitCase>& info) {
+                           return info.param.name;
+                         });
+#endif
 
 }  // namespace
 }  // namespace vorpel::test

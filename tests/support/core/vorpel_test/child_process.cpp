@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <stdexcept>
+#include <string_view>
 #include <system_error>
 
 #include "vorpel_test/files.h"
@@ -52,6 +54,19 @@ pid_t StartProgram(const std::vector<std::string>& command, const fs::path& work
   for (std::string& arg : strings) argv.push_back(arg.data());
   argv.push_back(nullptr);
   const fs::path stdout_path = setup.stdout_path.value_or(out_path);
+  // The environment is put together before the fork: the child may only
+  // make async-signal-safe calls.
+  std::vector<std::string> environment = setup.environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string_view text = *entry;
+    const std::string_view name = text.substr(0, text.find('=') + 1);
+    const bool replaced = std::any_of(environment.begin(), environment.end(),
+                                      [&](const std::string& e) { return e.starts_with(name); });
+    if (!replaced) environment.emplace_back(text);
+  }
+  std::vector<char*> envp;
+  for (std::string& entry : environment) envp.push_back(entry.data());
+  envp.push_back(nullptr);
 
   int broken_pipe[2] = {-1, -1};
   if (setup.stdout_broken_pipe && ::pipe(broken_pipe) != 0) return -1;
@@ -85,7 +100,12 @@ pid_t StartProgram(const std::vector<std::string>& command, const fs::path& work
     ::setrlimit(RLIMIT_FSIZE, &limit);
     ::signal(SIGXFSZ, SIG_IGN);
   }
-  ::execv(argv[0], argv.data());
+  if (setup.address_space) {
+    const auto size = static_cast<rlim_t>(*setup.address_space);
+    const rlimit limit{size, size};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(126);
+  }
+  ::execve(argv[0], argv.data(), envp.data());
   ::_exit(127);
 }
 

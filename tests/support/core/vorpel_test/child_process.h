@@ -39,6 +39,11 @@ struct ChildSetup {
   // RLIMIT_FSIZE for the child, with SIGXFSZ ignored so that a write past
   // it fails with EFBIG instead of ending the process.
   std::optional<std::uint64_t> file_size_limit;
+  // NAME=value settings added to the test's own environment (replacing a
+  // setting of the same name), e.g. a library to preload.
+  std::vector<std::string> environment;
+  // RLIMIT_AS for the child, in bytes: the most address space it may map.
+  std::optional<std::uint64_t> address_space;
   // Where RunProgram keeps the captured output while the program runs
   // (the working folder when unset); a test that lists the working folder
   // names another.
