@@ -2,15 +2,19 @@
 
 #include <sys/mman.h>
 
+#include <cerrno>
 #include <new>
 #include <utility>
+
+#include "page_advice.h"
 
 namespace vorpel {
 namespace {
 
-// The block is an anonymous mapping marked for huge pages: a source of
-// hundreds of megabytes is then faulted in 2 MiB at a time, not 4 KiB, and
-// grows by remapping, never by copying.
+// The block is an anonymous mapping, which grows by remapping, never by
+// copying. It asks for huge pages where they come without waiting
+// (page_advice.h): a source of hundreds of megabytes is then faulted in
+// 2 MiB at a time, not 4 KiB, unless free memory is too scattered for that.
 constexpr std::size_t kPageSize = 4096;
 
 std::size_t RoundUpToPage(std::size_t size) { return (size + kPageSize - 1) & ~(kPageSize - 1); }
@@ -42,8 +46,18 @@ void ByteBuffer::Reserve(std::size_t capacity) {
   void* block = data_ == nullptr ? ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE,
                                           MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
                                  : ::mremap(data_, capacity_, mapped, MREMAP_MAYMOVE);
+  if (block == MAP_FAILED && data_ != nullptr && errno == EFAULT) {
+    // A block that asked for huge pages for only a part of it is several
+    // mappings to the system, which mremap cannot move as one. One advice
+    // for the whole makes it one mapping again; the pages already there
+    // stay as they are.
+    ::madvise(data_, capacity_, MADV_NOHUGEPAGE);
+    block = ::mremap(data_, capacity_, mapped, MREMAP_MAYMOVE);
+  }
   if (block == MAP_FAILED) throw std::bad_alloc();
-  ::madvise(block, mapped, MADV_HUGEPAGE);
+  // Only the new part: the old one keeps the pages it has.
+  const std::size_t kept = data_ == nullptr ? 0 : capacity_;
+  page_advice::AdviseRegion(static_cast<char*>(block) + kept, mapped - kept);
   data_ = static_cast<char*>(block);
   capacity_ = mapped;
 }

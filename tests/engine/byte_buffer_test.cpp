@@ -1,6 +1,7 @@
 #include "byte_buffer.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
 #include <cstring>
 #include <string>
@@ -34,6 +35,28 @@ TEST(ByteBuffer, GrowingKeepsEveryByteWritten) {
     }
     for (std::size_t i = filled; i < buffer.capacity(); ++i) buffer.data()[i] = PatternAt(i);
     filled = buffer.capacity();
+  }
+}
+
+TEST(ByteBuffer, BlockAdvisedInPartsStillGrows) {
+  // A block asks for huge pages for as much of it as the system has free
+  // blocks for, which makes it several mappings; growing must still keep
+  // every byte. The split is made here by hand, at each kind of place.
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  for (const int advice : {MADV_HUGEPAGE, MADV_NOHUGEPAGE}) {
+    for (const std::size_t split : {std::size_t{4096}, 2 * kMiB, 6 * kMiB - 4096}) {
+      SCOPED_TRACE(testing::Message() << "advice " << advice << ", split at " << split);
+      ByteBuffer buffer;
+      buffer.Reserve(8 * kMiB);
+      for (std::size_t i = 0; i < buffer.capacity(); ++i) buffer.data()[i] = PatternAt(i);
+      ASSERT_EQ(::madvise(buffer.data() + split, buffer.capacity() - split, advice), 0);
+      const std::size_t filled = buffer.capacity();
+      buffer.Reserve(64 * kMiB);
+      ASSERT_GE(buffer.capacity(), 64 * kMiB);
+      for (std::size_t i = 0; i < filled; ++i) ASSERT_EQ(buffer.data()[i], PatternAt(i)) << i;
+      // The new part is writable to its end.
+      buffer.data()[buffer.capacity() - 1] = 'x';
+    }
   }
 }
 
