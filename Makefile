@@ -58,14 +58,15 @@ clean:
 	rm -rf build
 
 # vorpel-cli timed side by side with shuf, cat and head on a generated
-# 256 MiB text (bench/compare.sh); a Release build of its own, without the
+# 256 MiB text (bench/compare.sh), on a quiet machine and with scattered free
+# memory (bench/scatter_memory.cpp); a Release build of its own, without the
 # windows and the tests.
 COMPARE_BUILD_DIR ?= build/compare
 bench-compare:
 	@scripts/install-deps.sh bench
 	cmake -S . -B $(COMPARE_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DVORPEL_BUILD_UI=OFF \
 	  -DVORPEL_BUILD_TESTS=OFF $(CMAKE_ARGS)
-	cmake --build $(COMPARE_BUILD_DIR) -j $(JOBS) --target vorpel-cli vorpel_make_corpus
+	cmake --build $(COMPARE_BUILD_DIR) -j $(JOBS) --target vorpel-cli vorpel_make_corpus vorpel_scatter_memory
 	bench/compare.sh $(COMPARE_BUILD_DIR)
 
 # The Debian package: a Release build of the programs (no tests, no

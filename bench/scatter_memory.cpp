@@ -98,6 +98,18 @@ std::uint64_t FreeHugeBlocks() {
   return blocks;
 }
 
+// True when a stop signal has come (they are blocked, so they wait).
+bool StopAsked() {
+  sigset_t pending;
+  sigemptyset(&pending);
+  sigpending(&pending);
+  return sigismember(&pending, SIGTERM) || sigismember(&pending, SIGINT) ||
+         sigismember(&pending, SIGHUP);
+}
+
+// Checked every this many pages while the memory is being taken.
+constexpr std::size_t kCheckEvery = 16384;
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -144,9 +156,13 @@ int main(int argc, char** argv) {
   ::madvise(mapped, size, MADV_NOHUGEPAGE);
 
   const std::size_t pages = size / kPage;
-  for (std::size_t page = 0; page < pages; ++page) bytes[page * kPage] = 1;
+  for (std::size_t page = 0; page < pages; ++page) {
+    bytes[page * kPage] = 1;
+    if (page % kCheckEvery == 0 && StopAsked()) return 0;
+  }
   for (std::size_t page = 1; page < pages; page += 2) {
     ::madvise(static_cast<char*>(mapped) + page * kPage, kPage, MADV_DONTNEED);
+    if (page % kCheckEvery == 1 && StopAsked()) return 0;
   }
 
   // The free blocks of 2 MiB that are left, taken one huge page each

@@ -27,18 +27,20 @@ struct Filled {
   std::error_code error;
 };
 
-// Reads count bytes at offset of a regular file into fresh memory, a few
-// MiB at a time, each part backed with memory in one call just before it
-// is read into (where it has small pages, that saves a fault per 4 KiB).
-Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset) {
-  constexpr std::size_t kPart = std::size_t{4} << 20;
+// Reads count bytes at offset of a regular file into fresh memory, one
+// part of a huge page at a time, each part given its pages and backed with
+// memory just before it is read into (see PartFiller).
+Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
+              page_advice::PartFiller& pages) {
+  const std::size_t part = page_advice::PartFiller::PartSize();
   Filled filled;
   while (filled.bytes < count) {
-    const std::size_t want = std::min(count - filled.bytes, kPart);
-    page_advice::Prefault(into + filled.bytes, want);
+    const std::size_t want = std::min(count - filled.bytes, part);
+    pages.Begin(into + filled.bytes, want);
     std::size_t got = 0;
     filled.error =
         ReadSomeAt(fd, std::span<char>(into + filled.bytes, want), offset + filled.bytes, got);
+    pages.End();
     if (filled.error || got == 0) break;
     filled.bytes += got;
   }
@@ -48,28 +50,40 @@ Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset) {
 // From this size on, a regular file is read in two parts at once.
 constexpr std::size_t kTwoPartMinimum = std::size_t{32} << 20;
 
-// Reads the first size bytes of a regular file into fresh memory in two
-// parts at once, the second half by a helper thread: filling fresh memory
-// costs more than copying, and most of it is the system's work for each
-// page, which two cores share. Both parts are done before this returns.
-// The result is what one reader from the start would have seen: where the
-// file ends inside the first half (it shrank meanwhile), nothing of the
-// second half is kept.
-Filled FillInTwoParts(int fd, char* into, std::size_t size) {
-  // Split at a 2 MiB boundary, so no huge page is touched by both.
-  const std::size_t half = (size / 2) & ~((std::size_t{2} << 20) - 1);
+// Reads the first size bytes of a regular file into fresh memory (on a
+// huge page boundary), in two halves at once if the machine has two cores,
+// the second by a helper thread: filling fresh memory costs more than
+// copying, and most of it is the system's work for each page, which two
+// cores share. Both halves are done before this returns. The result is
+// what one reader from the start would have seen: where the file ends
+// inside the first half (it shrank meanwhile), nothing of the second half
+// is kept.
+Filled FillWhole(int fd, char* into, std::size_t size) {
+  const std::size_t free_parts = page_advice::PartFiller::FreeParts();
+  if (std::thread::hardware_concurrency() < 2) {
+    page_advice::PartFiller pages(free_parts);
+    return FillAt(fd, into, size, 0, pages);
+  }
+  // Split on a part boundary, so no huge page is touched by both; the free
+  // huge blocks are shared out in the same proportion.
+  const std::size_t part = page_advice::PartFiller::PartSize();
+  const std::size_t half = size / 2 / part * part;
+  const std::size_t first_free = free_parts / 2;
+  page_advice::PartFiller first_pages(first_free);
+  page_advice::PartFiller second_pages(free_parts - first_free);
   Filled second;
   std::thread helper;
   try {
-    helper = std::thread([&] { second = FillAt(fd, into + half, size - half, half); });
+    helper =
+        std::thread([&] { second = FillAt(fd, into + half, size - half, half, second_pages); });
   } catch (const std::system_error&) {
-    // No thread to be had: this one reads both parts.
+    // No thread to be had: this one reads both halves.
   }
-  const Filled first = FillAt(fd, into, half, 0);
+  const Filled first = FillAt(fd, into, half, 0, first_pages);
   if (helper.joinable()) {
     helper.join();
   } else {
-    second = FillAt(fd, into + half, size - half, half);
+    second = FillAt(fd, into + half, size - half, half, second_pages);
   }
   if (first.error || first.bytes < half) return first;
   if (second.error) return second;
@@ -98,9 +112,7 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
     out.Reserve(std::max<std::size_t>(expected, 1 << 16) + spare);
     std::size_t length = 0;
     if (file.regular && expected >= kTwoPartMinimum) {
-      const Filled filled = std::thread::hardware_concurrency() > 1
-                                ? FillInTwoParts(fd, out.data(), expected)
-                                : FillAt(fd, out.data(), expected, 0);
+      const Filled filled = FillWhole(fd, out.data(), expected);
       if (filled.error) {
         out.Clear();
         return MakeError(path, filled.error);

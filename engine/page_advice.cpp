@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <limits>
 #include <string>
 
 namespace vorpel::page_advice {
@@ -125,6 +127,16 @@ const System& ThisSystem() {
 
 namespace {
 
+// The processor time of this thread, in nanoseconds, system time included.
+// Unlike the time on the clock, it leaves out the time the thread waited
+// for a core, which on a busy machine would swamp what a part costs.
+std::uint64_t ThreadTimeNs() {
+  timespec now{};
+  ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1'000'000'000u +
+         static_cast<std::uint64_t>(now.tv_nsec);
+}
+
 // Free huge blocks now; 0 when /proc/buddyinfo cannot be read.
 std::size_t FreeBlocksNow(const System& system) {
   return CountFreeBlocks(ReadSmallFile("/proc/buddyinfo"), system.order);
@@ -148,6 +160,71 @@ void AdviseRegion(void* begin, std::size_t length) {
   (void)begin;
   (void)length;
 #endif
+}
+
+PartPages PartChooser::Next() {
+  if (free_parts_ > 0) {
+    --free_parts_;
+    return PartPages::HugeFromFree;
+  }
+  if (compacting_cost_ == 0) return PartPages::HugeCompacting;
+  if (small_cost_ == 0) return PartPages::Small;
+  // Small pages cost again at their first use by the program (an address
+  // translation each to set up; on some virtual machines a trip through
+  // the hypervisor each), which the filling does not show. So they must
+  // cost less than half as much to be chosen.
+  const bool compacting_cheaper = compacting_cost_ <= 2 * small_cost_;
+  if (++since_retry_ >= kRetryEvery) {
+    since_retry_ = 0;
+    return compacting_cheaper ? PartPages::Small : PartPages::HugeCompacting;
+  }
+  return compacting_cheaper ? PartPages::HugeCompacting : PartPages::Small;
+}
+
+void PartChooser::Record(PartPages kind, std::uint64_t nanoseconds) {
+  if (kind == PartPages::HugeFromFree) return;
+  std::uint64_t& cost = kind == PartPages::Small ? small_cost_ : compacting_cost_;
+  nanoseconds = std::max<std::uint64_t>(nanoseconds, 1);
+  // The recent parts count most: compaction gets dearer as memory fills.
+  cost = cost == 0 ? nanoseconds : (cost + nanoseconds) / 2;
+}
+
+std::size_t PartFiller::PartSize() {
+  const std::size_t huge = ThisSystem().size;
+  return huge != 0 ? huge : std::size_t{4} << 20;
+}
+
+std::size_t PartFiller::FreeParts() {
+  const System& system = ThisSystem();
+  if (system.size == 0 || !system.advised_faults_compact) {
+    return std::numeric_limits<std::size_t>::max();
+  }
+  const std::size_t free_blocks = FreeBlocksNow(system);
+  return free_blocks > kBlocksLeft ? free_blocks - kBlocksLeft : 0;
+}
+
+void PartFiller::Begin(char* begin, std::size_t length) {
+  const System& system = ThisSystem();
+  const auto start = reinterpret_cast<std::uintptr_t>(begin);
+  timing_ = system.size != 0 && system.advised_faults_compact && start % system.size == 0 &&
+            length == system.size;
+#if defined(MADV_HUGEPAGE) && defined(MADV_NOHUGEPAGE)
+  if (timing_) {
+    kind_ = chooser_.Next();
+    started_ = ThreadTimeNs();
+    ::madvise(begin, length, kind_ == PartPages::Small ? MADV_NOHUGEPAGE : MADV_HUGEPAGE);
+  }
+#else
+  timing_ = false;
+#endif
+  Prefault(begin, length);
+}
+
+void PartFiller::End() {
+  // The filling counts too: on some virtual machines each small page costs
+  // most at its first use, not when it is backed.
+  if (timing_) chooser_.Record(kind_, ThreadTimeNs() - started_);
+  timing_ = false;
 }
 
 void Prefault(void* begin, std::size_t length) {

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 namespace vorpel::page_advice {
@@ -72,6 +73,82 @@ const System& ThisSystem();
 
 /** Applies PlanRegion to [begin, begin + length) of an anonymous mapping. */
 void AdviseRegion(void* begin, std::size_t length);
+
+/** How the pages of one part of a block come. */
+enum class PartPages {
+  HugeFromFree,    // huge pages from free 2 MiB blocks: no compaction
+  HugeCompacting,  // huge pages where the system may have to compact first
+  Small,           // base pages (4 KiB)
+};
+
+/**
+ * Chooses the pages of each part of a block that is filled part by part
+ * from its start, for when the free huge blocks may not cover it all. The
+ * parts they cover get huge pages. Beyond them the two ways left are tried
+ * once each and timed: huge pages for which the system compacts memory
+ * first, and small pages, which take one fault or one page table entry
+ * each. Which of the two costs less differs from machine to machine by a
+ * factor of ten either way: compaction can stall for long where free
+ * memory is scattered, and on some virtual machines every small page is a
+ * trip through the hypervisor. The cheaper way goes on, and the other is
+ * tried again every kRetryEvery parts, as costs change while memory fills.
+ */
+class PartChooser {
+ public:
+  static constexpr std::size_t kRetryEvery = 64;
+
+  explicit PartChooser(std::size_t free_parts) : free_parts_(free_parts) {}
+
+  /** The pages of the next part. */
+  PartPages Next();
+
+  /** What backing a part of that kind with memory took, in nanoseconds. */
+  void Record(PartPages kind, std::uint64_t nanoseconds);
+
+ private:
+  std::size_t free_parts_;
+  std::uint64_t compacting_cost_ = 0;  // recent cost of a part, 0 until measured
+  std::uint64_t small_cost_ = 0;
+  std::size_t since_retry_ = 0;
+};
+
+/**
+ * Fills fresh memory one part of a huge page at a time, choosing the pages
+ * of each part (PartChooser): Begin asks the system for them and backs the
+ * part with memory at once (Prefault), the caller fills it, and End
+ * records what the two took, in processor time of the thread. Where the
+ * system has no huge pages, or makes no fault wait for compaction, Begin
+ * only backs the part. Each thread that fills uses its own.
+ */
+class PartFiller {
+ public:
+  /** free_parts: how many free huge blocks this one may use (FreeParts). */
+  explicit PartFiller(std::size_t free_parts) : chooser_(free_parts) {}
+
+  /** The size of a part: a huge page, or 4 MiB without them. */
+  static std::size_t PartSize();
+
+  /**
+   * The free huge blocks beyond kBlocksLeft, as parts: what the fillers of
+   * one block may share. Unlimited where no fault waits for compaction.
+   */
+  static std::size_t FreeParts();
+
+  /**
+   * Before filling [begin, begin + length): a part, on a part boundary, or
+   * the shorter last one.
+   */
+  void Begin(char* begin, std::size_t length);
+
+  /** After filling the part. */
+  void End();
+
+ private:
+  PartChooser chooser_;
+  bool timing_ = false;
+  PartPages kind_ = PartPages::HugeFromFree;
+  std::uint64_t started_ = 0;
+};
 
 /**
  * Backs [begin, begin + length) of an anonymous mapping with memory now,

@@ -3,9 +3,13 @@
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
+
+#include "page_advice.h"
 
 namespace vorpel {
 namespace {
@@ -58,6 +62,39 @@ TEST(ByteBuffer, BlockAdvisedInPartsStillGrows) {
       buffer.data()[buffer.capacity() - 1] = 'x';
     }
   }
+}
+
+// Virtual memory of this process, in KiB, from /proc/self/status.
+std::size_t VirtualKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmSize:", 0) == 0) return std::stoul(line.substr(7));
+  }
+  return 0;
+}
+
+TEST(ByteBuffer, LargeBlockStartsOnAHugePageAndKeepsNoExtra) {
+  const std::size_t huge = page_advice::ThisSystem().size;
+  if (huge == 0) GTEST_SKIP() << "no huge pages on this system";
+  // Sizes that are not multiples of a huge page, which the system would
+  // not align by itself.
+  for (const std::size_t size : {huge, huge + 1, 4 * huge + 4097}) {
+    SCOPED_TRACE(size);
+    ByteBuffer buffer;
+    buffer.Reserve(size);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % huge, 0u);
+    buffer.data()[0] = 'a';
+    buffer.data()[buffer.capacity() - 1] = 'z';
+  }
+  // What is mapped beyond the block to align it is given back: many
+  // blocks made and freed leave the process no larger.
+  const std::size_t before = VirtualKiB();
+  for (int i = 0; i < 500; ++i) {
+    ByteBuffer buffer;
+    buffer.Reserve(huge + 4096);
+  }
+  EXPECT_LT(VirtualKiB(), before + huge / 1024 * 8);
 }
 
 TEST(ByteBuffer, SmallerReserveKeepsCapacityAndContent) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -134,6 +136,87 @@ TEST(PageAdvice, RegionAsksForHugePagesOnlyForFreeBlocks) {
       EXPECT_EQ(plan.huge_begin, c.huge_begin);
     }
     EXPECT_EQ(plan.small_rest, c.small_rest);
+  }
+}
+
+}  // namespace
+}  // namespace vorpel::page_advice
+
+namespace vorpel::page_advice {
+namespace {
+
+TEST(PartChooser, FreeBlocksFirstThenBothWaysTriedThenTheCheaper) {
+  PartChooser chooser(3);
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(chooser.Next(), PartPages::HugeFromFree);
+    chooser.Record(PartPages::HugeFromFree, 1);  // says nothing of the other ways
+  }
+  ASSERT_EQ(chooser.Next(), PartPages::HugeCompacting);
+  chooser.Record(PartPages::HugeCompacting, 1'000);
+  ASSERT_EQ(chooser.Next(), PartPages::Small);
+  chooser.Record(PartPages::Small, 10'000);
+  // The cheaper way, and the dearer one again once every kRetryEvery parts.
+  for (std::size_t i = 1; i < PartChooser::kRetryEvery; ++i) {
+    ASSERT_EQ(chooser.Next(), PartPages::HugeCompacting) << i;
+    chooser.Record(PartPages::HugeCompacting, 1'000);
+  }
+  ASSERT_EQ(chooser.Next(), PartPages::Small);
+  chooser.Record(PartPages::Small, 10'000);
+  EXPECT_EQ(chooser.Next(), PartPages::HugeCompacting);
+}
+
+TEST(PartChooser, SwitchesWhenTheCostsCross) {
+  PartChooser chooser(0);
+  ASSERT_EQ(chooser.Next(), PartPages::HugeCompacting);
+  chooser.Record(PartPages::HugeCompacting, 4'000);
+  ASSERT_EQ(chooser.Next(), PartPages::Small);
+  chooser.Record(PartPages::Small, 5'000);
+  ASSERT_EQ(chooser.Next(), PartPages::HugeCompacting);
+  // Compaction gets dearer as memory fills: (4000 + 12000) / 2 = 8000 is
+  // above the 5000 of small pages, but small pages must cost less than half
+  // (they cost again at their first use, which filling does not show).
+  chooser.Record(PartPages::HugeCompacting, 12'000);
+  ASSERT_EQ(chooser.Next(), PartPages::HugeCompacting);
+  // (8000 + 14000) / 2 = 11000: now more than twice as much.
+  chooser.Record(PartPages::HugeCompacting, 14'000);
+  EXPECT_EQ(chooser.Next(), PartPages::Small);
+}
+
+TEST(PartChooser, AZeroDurationCountsAsMeasured) {
+  PartChooser chooser(0);
+  ASSERT_EQ(chooser.Next(), PartPages::HugeCompacting);
+  chooser.Record(PartPages::HugeCompacting, 0);
+  ASSERT_EQ(chooser.Next(), PartPages::Small);
+  chooser.Record(PartPages::Small, 0);
+  const PartPages next = chooser.Next();
+  EXPECT_TRUE(next == PartPages::HugeCompacting || next == PartPages::Small);
+  EXPECT_EQ(chooser.Next(), next) << "both measured: no more trying";
+}
+
+// A whole 256 MiB block, 128 parts, on two kinds of machine: one where
+// each small page costs a trip through the hypervisor (small pages ten
+// times dearer than compaction), and a bare machine with scattered free
+// memory (compaction ten times dearer). The total stays close to that of
+// the cheaper way: the trials and retries cost little.
+TEST(PartChooser, TotalCostNearTheCheaperWay) {
+  struct Machine {
+    const char* name;
+    std::uint64_t compacting;
+    std::uint64_t small;
+  };
+  for (const Machine& machine : {Machine{"virtual", 2'000'000, 20'000'000},
+                                 Machine{"bare, scattered", 8'000'000, 800'000}}) {
+    SCOPED_TRACE(machine.name);
+    PartChooser chooser(0);
+    std::uint64_t total = 0;
+    for (int part = 0; part < 128; ++part) {
+      const PartPages kind = chooser.Next();
+      const std::uint64_t cost = kind == PartPages::Small ? machine.small : machine.compacting;
+      chooser.Record(kind, cost);
+      total += cost;
+    }
+    const std::uint64_t cheaper = std::min(machine.compacting, machine.small) * 128;
+    EXPECT_LT(total, cheaper * 12 / 10) << total << " against " << cheaper;
   }
 }
 
