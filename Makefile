@@ -91,7 +91,8 @@ fuzz:
 	done
 
 # vorpel-cli timed side by side with shuf, cat and head on a generated
-# 256 MiB text (bench/compare.sh); a Release build of its own, without the
+# 256 MiB text (bench/compare.sh), on a quiet machine and with scattered free
+# memory (bench/scatter_memory.cpp); a Release build of its own, without the
 # windows and the tests.
 bench-compare:
 	@scripts/install-deps.sh run bench

@@ -1,10 +1,16 @@
 #include "file_reading.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <new>
+#include <string_view>
+#include <system_error>
+#include <thread>
 #include <vector>
 
+#include "page_advice.h"
 #include "posix_file.h"
 
 namespace vorpel {
@@ -14,6 +20,88 @@ namespace {
 
 FileError MakeError(const fs::path& path, std::error_code code) {
   return FileError{path.string(), code};
+}
+
+// Bytes read from an offset, stopping only at the end of the file or at
+// the first error.
+struct Filled {
+  std::size_t bytes = 0;
+  std::error_code error;
+};
+
+// Shows the bytes read to whoever observes them.
+using Observer = std::function<void(std::string_view)>;
+
+// Reads count bytes at offset of a regular file into fresh memory, one
+// part of a huge page at a time, each part given its pages and backed with
+// memory just before it is read into (see PartFiller). Each piece read is
+// shown to observe, if given, while it is still in the cache.
+Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
+              page_advice::PartFiller& pages, const Observer& observe = {}) {
+  const std::size_t part = page_advice::PartFiller::PartSize();
+  Filled filled;
+  while (filled.bytes < count) {
+    const std::size_t want = std::min(count - filled.bytes, part);
+    pages.Begin(into + filled.bytes, want);
+    std::size_t got = 0;
+    filled.error =
+        ReadSomeAt(fd, std::span<char>(into + filled.bytes, want), offset + filled.bytes, got);
+    pages.End();
+    if (filled.error || got == 0) break;
+    if (observe) observe(std::string_view(into + filled.bytes, got));
+    filled.bytes += got;
+  }
+  return filled;
+}
+
+// From this size on, a regular file is read in two parts at once.
+constexpr std::size_t kTwoPartMinimum = std::size_t{32} << 20;
+
+// Reads the first size bytes of a regular file into fresh memory (on a
+// huge page boundary), in two halves at once if the machine has two cores,
+// the second by a helper thread: filling fresh memory costs more than
+// copying, and most of it is the system's work for each page, which two
+// cores share. Both halves are done before this returns. The result is
+// what one reader from the start would have seen: where the file ends
+// inside the first half (it shrank meanwhile), nothing of the second half
+// is kept. observe, if given, is shown every byte kept, in order: the
+// first half as it is read, the second once both are done.
+Filled FillWhole(int fd, char* into, std::size_t size, const Observer& observe) {
+  const std::size_t free_parts = page_advice::PartFiller::FreeParts();
+  if (std::thread::hardware_concurrency() < 2) {
+    page_advice::PartFiller pages(free_parts);
+    return FillAt(fd, into, size, 0, pages, observe);
+  }
+  // Split on a part boundary, so no huge page is touched by both; the free
+  // huge blocks are shared out in the same proportion.
+  const std::size_t part = page_advice::PartFiller::PartSize();
+  const std::size_t half = size / 2 / part * part;
+  const std::size_t first_free = free_parts / 2;
+  page_advice::PartFiller first_pages(first_free);
+  page_advice::PartFiller second_pages(free_parts - first_free);
+  Filled second;
+  std::thread helper;
+  try {
+    helper =
+        std::thread([&] { second = FillAt(fd, into + half, size - half, half, second_pages); });
+  } catch (const std::system_error&) {
+    // No thread to be had: this one reads both halves.
+  }
+  const Filled first = FillAt(fd, into, half, 0, first_pages, observe);
+  if (helper.joinable()) {
+    helper.join();
+  } else {
+    second = FillAt(fd, into + half, size - half, half, second_pages);
+  }
+  if (first.error || first.bytes < half) return first;
+  if (second.error) return second;
+  if (observe) {
+    constexpr std::size_t kPiece = std::size_t{256} << 10;
+    for (std::size_t done = 0; done < second.bytes; done += kPiece) {
+      observe(std::string_view(into + half + done, std::min(kPiece, second.bytes - done)));
+    }
+  }
+  return Filled{half + second.bytes, {}};
 }
 
 }  // namespace
@@ -43,6 +131,20 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
     const std::size_t expected = static_cast<std::size_t>(file.size);
     out.Reserve(std::max<std::size_t>(expected, 1 << 16) + spare);
     std::size_t length = 0;
+    if (file.regular && expected >= kTwoPartMinimum) {
+      const Filled filled = FillWhole(fd, out.data(), expected, observe);
+      if (filled.error) {
+        out.Clear();
+        return MakeError(path, filled.error);
+      }
+      length = filled.bytes;
+    }
+    // The rest: all of a small file or a pipe, whatever a large file
+    // gained meanwhile. A regular file goes on from length, where the
+    // parts above left it, not from its descriptor's position.
+    const auto read_more = [&](std::span<char> into, std::size_t& got) {
+      return file.regular ? ReadSomeAt(fd, into, length, got) : ReadSome(fd, into, got);
+    };
     for (;;) {
       const std::size_t room = out.capacity() - spare - length;
       std::size_t got = 0;
@@ -50,7 +152,7 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
         // Full: look for more before growing, so a file read to its exact
         // size does not double its block just to find its end.
         char probe[1 << 16];
-        if (auto code = ReadSome(fd, probe, got)) {
+        if (auto code = read_more(probe, got)) {
           out.Clear();
           return MakeError(path, code);
         }
@@ -62,7 +164,7 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
         continue;
       }
       const std::size_t wanted = observe ? std::min(room, kObservedPiece) : room;
-      if (auto code = ReadSome(fd, std::span<char>(out.data() + length, wanted), got)) {
+      if (auto code = read_more(std::span<char>(out.data() + length, wanted), got)) {
         out.Clear();
         return MakeError(path, code);
       }

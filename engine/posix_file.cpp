@@ -68,6 +68,18 @@ std::error_code ReadSome(int fd, std::span<char> into, std::size_t& got) {
   }
 }
 
+std::error_code ReadSomeAt(int fd, std::span<char> into, std::uint64_t offset, std::size_t& got) {
+  for (;;) {
+    const ssize_t count =
+        ::pread(fd, into.data(), std::min(into.size(), kMaxTransfer), static_cast<off_t>(offset));
+    if (count >= 0) {
+      got = static_cast<std::size_t>(count);
+      return {};
+    }
+    if (errno != EINTR) return LastSystemError();
+  }
+}
+
 std::error_code WriteAll(int fd, std::span<const char> bytes) {
   const char* next = bytes.data();
   std::size_t left = bytes.size();

@@ -69,6 +69,13 @@ std::error_code OpenForReading(const std::filesystem::path& path, bool follow_li
 std::error_code ReadSome(int fd, std::span<char> into, std::size_t& got);
 
 /**
+ * As ReadSome, from the given offset of a regular file, without moving the
+ * descriptor's position: two threads may read different parts of one file
+ * through one descriptor at once.
+ */
+std::error_code ReadSomeAt(int fd, std::span<char> into, std::uint64_t offset, std::size_t& got);
+
+/**
  * Writes all of bytes to fd: short writes continue where they stopped,
  * interrupted ones are retried, and each call asks for at most 1 GiB
  * (some systems refuse single writes above 2 GiB). A write that takes

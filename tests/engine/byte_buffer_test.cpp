@@ -1,10 +1,15 @@
 #include "byte_buffer.h"
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
 
+#include <cstdint>
 #include <cstring>
+#include <fstream>
 #include <string>
 #include <utility>
+
+#include "page_advice.h"
 
 namespace vorpel {
 namespace {
@@ -35,6 +40,61 @@ TEST(ByteBuffer, GrowingKeepsEveryByteWritten) {
     for (std::size_t i = filled; i < buffer.capacity(); ++i) buffer.data()[i] = PatternAt(i);
     filled = buffer.capacity();
   }
+}
+
+TEST(ByteBuffer, BlockAdvisedInPartsStillGrows) {
+  // A block asks for huge pages for as much of it as the system has free
+  // blocks for, which makes it several mappings; growing must still keep
+  // every byte. The split is made here by hand, at each kind of place.
+  constexpr std::size_t kMiB = std::size_t{1} << 20;
+  for (const int advice : {MADV_HUGEPAGE, MADV_NOHUGEPAGE}) {
+    for (const std::size_t split : {std::size_t{4096}, 2 * kMiB, 6 * kMiB - 4096}) {
+      SCOPED_TRACE(testing::Message() << "advice " << advice << ", split at " << split);
+      ByteBuffer buffer;
+      buffer.Reserve(8 * kMiB);
+      for (std::size_t i = 0; i < buffer.capacity(); ++i) buffer.data()[i] = PatternAt(i);
+      ASSERT_EQ(::madvise(buffer.data() + split, buffer.capacity() - split, advice), 0);
+      const std::size_t filled = buffer.capacity();
+      buffer.Reserve(64 * kMiB);
+      ASSERT_GE(buffer.capacity(), 64 * kMiB);
+      for (std::size_t i = 0; i < filled; ++i) ASSERT_EQ(buffer.data()[i], PatternAt(i)) << i;
+      // The new part is writable to its end.
+      buffer.data()[buffer.capacity() - 1] = 'x';
+    }
+  }
+}
+
+// Virtual memory of this process, in KiB, from /proc/self/status.
+std::size_t VirtualKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmSize:", 0) == 0) return std::stoul(line.substr(7));
+  }
+  return 0;
+}
+
+TEST(ByteBuffer, LargeBlockStartsOnAHugePageAndKeepsNoExtra) {
+  const std::size_t huge = page_advice::ThisSystem().size;
+  if (huge == 0) GTEST_SKIP() << "no huge pages on this system";
+  // Sizes that are not multiples of a huge page, which the system would
+  // not align by itself.
+  for (const std::size_t size : {huge, huge + 1, 4 * huge + 4097}) {
+    SCOPED_TRACE(size);
+    ByteBuffer buffer;
+    buffer.Reserve(size);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(buffer.data()) % huge, 0u);
+    buffer.data()[0] = 'a';
+    buffer.data()[buffer.capacity() - 1] = 'z';
+  }
+  // What is mapped beyond the block to align it is given back: many
+  // blocks made and freed leave the process no larger.
+  const std::size_t before = VirtualKiB();
+  for (int i = 0; i < 500; ++i) {
+    ByteBuffer buffer;
+    buffer.Reserve(huge + 4096);
+  }
+  EXPECT_LT(VirtualKiB(), before + huge / 1024 * 8);
 }
 
 TEST(ByteBuffer, SmallerReserveKeepsCapacityAndContent) {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <random>
 #include <string>
 #include <thread>
@@ -72,6 +74,76 @@ TEST(ReadWholeFile, ReadsEveryByteAndLeavesSpare) {
     EXPECT_GE(buffer.capacity(), size + 1);
     EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
   }
+}
+
+constexpr std::size_t kMiB = std::size_t{1} << 20;
+
+TEST(ReadWholeFile, LargeFilesReadInTwoPartsWhole) {
+  // Around the size from which two parts are read at once, with halves
+  // that fall on and off a 2 MiB boundary.
+  TempDir dir;
+  for (const std::size_t size : {32 * kMiB - 1, 32 * kMiB, 36 * kMiB + 12'345, 37 * kMiB + 1}) {
+    SCOPED_TRACE(size);
+    const std::string bytes = RandomBytes(size, size);
+    test::WriteFile(dir / "in", bytes);
+    ByteBuffer buffer;
+    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1)));
+    ASSERT_EQ(buffer.size(), size);
+    EXPECT_GE(buffer.capacity(), size + 1);
+    EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+
+    // An observer (the UTF-8 check) is shown every byte once, in order,
+    // in the same memory the text ends up in, whichever part read it.
+    ByteBuffer observed_buffer;
+    std::string seen;
+    bool in_buffer = true;
+    ASSERT_TRUE(
+        Succeeded(ReadWholeFile(dir / "in", observed_buffer, 1, [&](std::string_view piece) {
+          seen.append(piece);
+          in_buffer =
+              in_buffer && piece.data() >= observed_buffer.data() &&
+              piece.data() + piece.size() <= observed_buffer.data() + observed_buffer.capacity();
+        })));
+    EXPECT_EQ(seen.size(), size);
+    EXPECT_TRUE(seen == bytes);
+    EXPECT_TRUE(in_buffer);
+  }
+}
+
+// Another program shrinks the file while it is read. Whatever the moment,
+// the read succeeds with a prefix of the file as it was, at least as long
+// as what is left of it: never bytes from beyond a point where the reader
+// found the end, never a hole.
+TEST(ReadWholeFile, FileShrunkWhileReadGivesAPrefix) {
+  TempDir dir;
+  const fs::path path = dir / "in";
+  const std::size_t size = 40 * kMiB;
+  const std::size_t shrunk = 8 * kMiB;
+  const std::string bytes = RandomBytes(size, 1);
+  int whole = 0;
+  int cut = 0;
+  for (int attempt = 0; attempt < 12; ++attempt) {
+    SCOPED_TRACE(attempt);
+    test::WriteFile(path, bytes);
+    std::atomic<bool> started{false};
+    std::thread shrinker([&] {
+      while (!started.load()) std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::microseconds(200 * attempt));
+      EXPECT_EQ(::truncate(path.c_str(), static_cast<off_t>(shrunk)), 0);
+    });
+    ByteBuffer buffer;
+    started = true;
+    const FileStatus status = ReadWholeFile(path, buffer, 1);
+    shrinker.join();
+    ASSERT_TRUE(Succeeded(status));
+    ASSERT_GE(buffer.size(), shrunk);
+    ASSERT_LE(buffer.size(), size);
+    EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) ==
+                std::string_view(bytes).substr(0, buffer.size()));
+    (buffer.size() == size ? whole : cut) += 1;
+  }
+  RecordProperty("whole", whole);
+  RecordProperty("cut", cut);
 }
 
 TEST(ReadWholeFile, PipeLongerThanTheFirstBlock_GrowsTheBuffer) {
