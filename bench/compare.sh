@@ -8,7 +8,7 @@
 #   VORPEL_COMPARE_DIR     work folder (default ${TMPDIR:-/tmp}/vorpel-compare); it gets
 #                          about 1 GB of corpora and outputs, and results/ with the raw data
 #   VORPEL_COMPARE_ROUNDS  timed rounds per job, at least 9 (default 9)
-#   VORPEL_COMPARE_PARTS   which parts to run, any of: quiet size count scattered
+#   VORPEL_COMPARE_PARTS   which parts to run, any of: quiet utf8 size count scattered
 #                          (default all four; they run in that order)
 #   VORPEL_COMPARE_QUIET_WAIT  before the quiet part, wait up to this many seconds
 #                          (polling every 30 s) for the 1-minute load average to fall
@@ -39,7 +39,7 @@ make_corpus=$build_dir/bench/vorpel_make_corpus
 scatter=$build_dir/bench/vorpel_scatter_memory
 work=${VORPEL_COMPARE_DIR:-${TMPDIR:-/tmp}/vorpel-compare}
 rounds=${VORPEL_COMPARE_ROUNDS:-9}
-parts=${VORPEL_COMPARE_PARTS:-quiet size count scattered}
+parts=${VORPEL_COMPARE_PARTS:-quiet utf8 size count scattered}
 
 for tool in "$cli" "$make_corpus" "$scatter"; do
   [[ -x $tool ]] || { echo "missing $tool: build the Release targets first" >&2; exit 1; }
@@ -301,26 +301,28 @@ scattered_part() {
 # 6. and 7. A UTF-8 source: letters are characters (grapheme clusters), so
 # letters of length 1 index every character; words match separators as
 # whole characters.
-say ""
-say "## A UTF-8 source"
-say ""
-say "| job | vorpel-cli | other | ratio | target | |"
-say "|---|---|---|---|---|---|"
-utf8_cat="cat corpus-utf8 > /dev/null"
-utf8_letters="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f corpus-utf8 out"
-time_pair utf8-letters1 "$utf8_letters" "$utf8_cat"
-r=$(ratio "$ours_s" "$theirs_s")
-say "| UTF-8 letters, length 1 vs cat, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 6 | $(verdict "$r" 6) |"
-utf8_letters_mem=$(peak_kib "$utf8_letters")
-limit_kib=$(awk -v c="$corpus_bytes" 'BEGIN { printf "%.0f", (1.2 * c + 32 * 1048576) / 1024 }')
-say "| UTF-8 letters, length 1, peak memory | $(mb "$utf8_letters_mem") MiB | | | <= $(mb "$limit_kib") MiB (1.2 x corpus + 32 MiB) | $(verdict "$utf8_letters_mem" "$limit_kib") |"
-utf8_words="$cli_q -f corpus-utf8 out"
-time_pair utf8-words4 "$utf8_words" "$cli_q -f corpus out"
-r=$(ratio "$ours_s" "$theirs_s")
-say "| UTF-8 words, length 4 vs the same on the ASCII corpus, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.5 | $(verdict "$r" 1.5) |"
-utf8_draw="$cli_q -u letters -l 100 -n 32767 --no-fix-caps -f corpus-utf8 out"
-time_pair utf8-letters100 "$utf8_draw" "$utf8_letters"
-say "| UTF-8 letters, length 100, 32,767 drawn, vs length 1 (the drawing's cost), wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $(ms "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')") ms more | well under 1 s | $(verdict "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')" 0.5) |"
+utf8_part() {
+  say ""
+  say "## A UTF-8 source"
+  say ""
+  say "| job | vorpel-cli | other | ratio | target | |"
+  say "|---|---|---|---|---|---|"
+  utf8_cat="cat corpus-utf8 > /dev/null"
+  utf8_letters="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f corpus-utf8 out"
+  time_pair utf8-letters1 "$utf8_letters" "$utf8_cat"
+  r=$(ratio "$ours_s" "$theirs_s")
+  say "| UTF-8 letters, length 1 vs cat, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 6 | $(verdict "$r" 6) |"
+  utf8_letters_mem=$(peak_kib "$utf8_letters")
+  limit_kib=$(awk -v c="$corpus_bytes" 'BEGIN { printf "%.0f", (1.2 * c + 32 * 1048576) / 1024 }')
+  say "| UTF-8 letters, length 1, peak memory | $(mb "$utf8_letters_mem") MiB | | | <= $(mb "$limit_kib") MiB (1.2 x corpus + 32 MiB) | $(verdict "$utf8_letters_mem" "$limit_kib") |"
+  utf8_words="$cli_q -f corpus-utf8 out"
+  time_pair utf8-words4 "$utf8_words" "$cli_q -f corpus out"
+  r=$(ratio "$ours_s" "$theirs_s")
+  say "| UTF-8 words, length 4 vs the same on the ASCII corpus, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.5 | $(verdict "$r" 1.5) |"
+  utf8_draw="$cli_q -u letters -l 100 -n 32767 --no-fix-caps -f corpus-utf8 out"
+  time_pair utf8-letters100 "$utf8_draw" "$utf8_letters"
+  say "| UTF-8 letters, length 100, 32,767 drawn, vs length 1 (the drawing's cost), wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $(ms "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')") ms more | well under 1 s | $(verdict "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')" 0.5) |"
+}
 
 # ------------------------------------------------------------------ growth
 size_part() {
@@ -371,6 +373,7 @@ count_part() {
 # memory its helper hands back at the end would change the state of the
 # machine for any part after it.
 wants quiet && quiet_part
+wants utf8 && utf8_part
 wants size && size_part
 wants count && count_part
 wants scattered && scattered_part
