@@ -9,7 +9,7 @@
 #                          about 1 GB of corpora and outputs, and results/ with the raw data
 #   VORPEL_COMPARE_ROUNDS  timed rounds per job, at least 9 (default 9)
 #   VORPEL_COMPARE_PARTS   which parts to run, any of: quiet utf8 size count scattered
-#                          (default all four; they run in that order)
+#                          (default all five; they run in that order)
 #   VORPEL_COMPARE_QUIET_WAIT  before the quiet part, wait up to this many seconds
 #                          (polling every 30 s) for the 1-minute load average to fall
 #                          below VORPEL_COMPARE_QUIET_LOAD (default 1.0); default 0
