@@ -10,6 +10,4 @@ bool IsValidUnitMode(bool letters_selected, bool words_selected, std::int16_t un
   return letters_selected != words_selected && unit_mode >= 1 && unit_mode <= 2;
 }
 
-bool IsValidWordSep(std::string_view /*text*/) { return true; }
-
 }  // namespace vorpel

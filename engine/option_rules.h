@@ -11,7 +11,5 @@ namespace vorpel {
 bool IsValidSeqLength(std::string_view text);
 // Exactly one of the pair is selected and unit_mode is 1 or 2.
 bool IsValidUnitMode(bool letters_selected, bool words_selected, std::int16_t unit_mode);
-// Every text is a valid separator, the empty one included.
-bool IsValidWordSep(std::string_view text);
 
 }  // namespace vorpel

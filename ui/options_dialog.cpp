@@ -111,7 +111,6 @@ bool OptionsDialog::ValidateOptions() const {
   if (!IsValidUnitMode(rbt_letters_->isChecked(), rbt_words_->isChecked(), settings_.UnitMode)) {
     valid = false;
   }
-  if (!IsValidWordSep(SeparatorBytes(txt_word_sep_->text()))) valid = false;
   return valid;
 }
 

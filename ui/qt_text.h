@@ -31,7 +31,7 @@ QString ToQString(std::string_view utf8);
 std::string ToBytes(const QString& text);
 
 // The word separator as typed, as the bytes the engine stores in WordSep
-// and checks with IsValidWordSep.
+// (any text is a separator, the empty one included: it is not checked).
 std::string SeparatorBytes(const QString& field_text);
 
 // A number as typed (the sequence length, the number of sequences), as the
