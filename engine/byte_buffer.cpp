@@ -35,11 +35,12 @@ void* MapBlock(std::size_t size) {
   void* raw = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return raw;
   const auto start = reinterpret_cast<std::uintptr_t>(raw);
-  const std::uintptr_t aligned = (start + huge - 1) & ~(std::uintptr_t{huge} - 1);
-  if (aligned > start) ::munmap(raw, aligned - start);
-  const std::uintptr_t end = aligned + size;
-  if (start + reserved > end) ::munmap(reinterpret_cast<void*>(end), start + reserved - end);
-  return reinterpret_cast<void*>(aligned);
+  const std::size_t before = (huge - start % huge) % huge;
+  char* const aligned = static_cast<char*>(raw) + before;
+  if (before > 0) ::munmap(raw, before);
+  const std::size_t after = reserved - before - size;
+  if (after > 0) ::munmap(aligned + size, after);
+  return aligned;
 }
 
 }  // namespace

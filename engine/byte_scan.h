@@ -74,7 +74,7 @@ inline std::uint64_t ContinuationBits64(const char* p) {
 #if defined(__SSE2__)
   // As signed bytes, 0x80..0xBF are -128..-65: less than 0xC0 (-64).
   const __m128i below_c0 = _mm_set1_epi8(static_cast<char>(0xC0));
-  for (int part = 0; part < 4; ++part) {
+  for (std::size_t part = 0; part < 4; ++part) {
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * part));
     mask |= std::uint64_t{static_cast<std::uint32_t>(
                 _mm_movemask_epi8(_mm_cmplt_epi8(bytes, below_c0)))}

@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
 #include <charconv>
+#include <ctime>
 #include <limits>
 #include <string>
 
@@ -153,8 +153,8 @@ void AdviseRegion(void* begin, std::size_t length) {
   const Plan plan = PlanRegion(start, start + length, system, free_blocks);
   if (plan.small_rest) ::madvise(begin, length, MADV_NOHUGEPAGE);
   if (plan.huge_end > plan.huge_begin) {
-    ::madvise(reinterpret_cast<void*>(plan.huge_begin), plan.huge_end - plan.huge_begin,
-              MADV_HUGEPAGE);
+    ::madvise(static_cast<char*>(begin) + (plan.huge_begin - start),
+              plan.huge_end - plan.huge_begin, MADV_HUGEPAGE);
   }
 #else
   (void)begin;
@@ -233,7 +233,8 @@ void Prefault(void* begin, std::size_t length) {
   static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
   const auto start = reinterpret_cast<std::uintptr_t>(begin);
   const std::uintptr_t aligned = page > 0 ? start & ~(page - 1) : start;
-  ::madvise(reinterpret_cast<void*>(aligned), length + (start - aligned), MADV_POPULATE_WRITE);
+  ::madvise(static_cast<char*>(begin) - (start - aligned), length + (start - aligned),
+            MADV_POPULATE_WRITE);
 #else
   (void)begin;
   (void)length;

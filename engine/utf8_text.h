@@ -86,7 +86,7 @@ inline char32_t DecodeAt(const char* p, std::size_t& length) {
 }
 
 // The UTF-8 bytes of a code point.
-std::string EncodeUtf8(char32_t code_point);
+std::string EncodeUtf8(char32_t cp);
 
 // ------------------------------------------------------------ characters
 
