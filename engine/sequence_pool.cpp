@@ -1,6 +1,8 @@
 #include "sequence_pool.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace vorpel {
 
@@ -47,6 +49,44 @@ SequencePool SequencePool::FromLetters(ByteBuffer text, LetterIndex letters,
   pool.text_ = std::move(text);
   pool.letters_ = std::move(letters);
   return pool;
+}
+
+SequencePool SequencePool::Join(std::vector<SequencePool> parts) {
+  if (parts.size() == 1) return std::move(parts.front());
+  bool all_utf8 = true;
+  bool all_ascii_items = true;
+  bool any_raw_bytes = false;
+  for (const SequencePool& part : parts) {
+    all_utf8 = all_utf8 && part.encoding_ == TextEncoding::Utf8;
+    all_ascii_items = all_ascii_items && part.ascii_items_;
+    any_raw_bytes = any_raw_bytes || part.encoding_ == TextEncoding::RawBytes;
+  }
+  const TextEncoding encoding = all_utf8        ? TextEncoding::Utf8
+                                : any_raw_bytes ? TextEncoding::RawBytes
+                                                : TextEncoding::EightBit;
+  // Parts without items take no place in the table: a lookup never lands
+  // on one.
+  std::erase_if(parts, [](const SequencePool& part) { return part.Empty(); });
+  SequencePool pool;
+  if (parts.size() == 1) {
+    pool = std::move(parts.front());
+  } else if (parts.size() > 1) {
+    pool.part_starts_.reserve(parts.size());
+    for (const SequencePool& part : parts) {
+      pool.part_starts_.push_back(pool.size_);
+      pool.size_ += part.size_;
+    }
+    pool.parts_ = std::move(parts);
+  }
+  pool.SetEncoding(encoding, all_utf8 && all_ascii_items);
+  return pool;
+}
+
+std::string_view SequencePool::PartItem(std::size_t index) const {
+  // The last part whose first item is at or before index.
+  const auto after = std::upper_bound(part_starts_.begin(), part_starts_.end(), index);
+  const auto part = static_cast<std::size_t>(after - part_starts_.begin()) - 1;
+  return parts_[part].Item(index - part_starts_[part]);
 }
 
 void SequencePool::Clear() { *this = SequencePool(); }
