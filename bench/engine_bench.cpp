@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "bench_text.h"
 #include "random_draw.h"
@@ -133,6 +136,43 @@ void Draw(benchmark::State& state, std::int16_t unit_mode, bool utf8) {
   state.counters["pool"] = static_cast<double>(pool.Size());
 }
 
+// The same drawing from the benchmark's source cut into state.range(1)
+// sources of equal size, joined into one pool.
+void BM_DrawWordsJoined(benchmark::State& state) {
+  vorpel::GenerationSettings settings;
+  settings.SetDefaultOptions();
+  settings.UnitMode = vorpel::kWordsMode;
+  settings.SeqLength = 4;
+  std::string text;
+  {
+    std::ifstream file(SourceFile(), std::ios::binary);
+    text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  }
+  const auto sources = static_cast<std::size_t>(state.range(1));
+  std::vector<vorpel::SequencePool> parts;
+  for (std::size_t i = 0; i < sources; ++i) {
+    const std::size_t begin = text.size() * i / sources;
+    const std::size_t end = text.size() * (i + 1) / sources;
+    vorpel::ByteBuffer part;
+    part.Reserve(end - begin + 1);
+    part.Resize(end - begin);
+    std::copy(text.begin() + static_cast<std::ptrdiff_t>(begin),
+              text.begin() + static_cast<std::ptrdiff_t>(end), part.data());
+    parts.push_back(vorpel::BuildPool(std::move(part), settings));
+  }
+  text = std::string();
+  const vorpel::SequencePool pool = vorpel::SequencePool::Join(std::move(parts));
+  DiscardingSink sink;
+  std::uint64_t seed = 1;
+  for (auto _ : state) {
+    vorpel::RandomDraw draw(seed++);
+    const auto error = vorpel::DrawSequences(pool, state.range(0), draw, sink);
+    benchmark::DoNotOptimize(error);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+  state.counters["pool"] = static_cast<double>(pool.Size());
+}
+
 void BM_DrawLetters(benchmark::State& state) { Draw(state, vorpel::kLettersMode, false); }
 void BM_DrawWords(benchmark::State& state) { Draw(state, vorpel::kWordsMode, false); }
 void BM_DrawUtf8Letters(benchmark::State& state) { Draw(state, vorpel::kLettersMode, true); }
@@ -147,5 +187,9 @@ BENCHMARK(BM_WriteFixCap)->Arg(32767)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawLetters)->Arg(1 << 22)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawWords)->Arg(1 << 22)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawUtf8Letters)->Arg(1 << 22)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawWordsJoined)
+    ->Args({1 << 22, 2})
+    ->Args({1 << 22, 16})
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
