@@ -5,11 +5,15 @@
 #include <iostream>
 #include <new>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "atomic_file_writer.h"
 #include "capitalization.h"
 #include "descriptor_sink.h"
 #include "file_reading.h"
+#include "pool_listing.h"
 #include "random_draw.h"
 #include "sequence_writer.h"
 #include "session.h"
@@ -22,10 +26,82 @@ namespace {
 constexpr char kStandardOutput[] = "-";
 constexpr char kStandardOutputName[] = "standard output";
 
-// The batch command's own words for a source that gives nothing to draw,
+// The batch command's own words for sources that give nothing to draw,
 // where the window, which keeps the pool between commands, asks for a Read.
 constexpr char kEmptySource[] = "No sequences to draw: the source is empty.";
+constexpr char kEmptySources[] = "No sequences to draw: the sources are empty.";
 constexpr char kZeroLength[] = "No sequences to draw: the length is 0.";
+constexpr char kZeroLengthList[] = "No sequences to list: the length is 0.";
+
+// Prints message followed by the names of the sources, one line.
+void PrintAboutSources(std::ostream& err, const char* message,
+                       const std::vector<std::string>& sources) {
+  err << message;
+  for (const std::string& source : sources) err << ' ' << source;
+  err << '\n' << std::flush;
+}
+
+// Reports every source that does not exist; true when one was missing.
+bool ReportMissingSources(const std::vector<std::string>& sources, Reporter& reporter) {
+  bool missing = false;
+  for (const std::string& source : sources) {
+    if (!FileExists(source)) {
+      ReportError(reporter, ErrorKind::FNE, source);
+      missing = true;
+    }
+  }
+  return missing;
+}
+
+// Reads each source on its own, in order, into a pool of its own: each is
+// judged on its own for its encoding, and a word cut off by a source's end
+// is closed there. False (reported) when one could not be read.
+bool ReadSources(Session& session, const CliOptions& options, Reporter& reporter,
+                 std::vector<SequencePool>& parts, const char*& at) {
+  if (!options.sources.empty()) at = options.sources.front().c_str();
+  parts.reserve(options.sources.size());
+  for (const std::string& source : options.sources) {
+    at = source.c_str();
+    if (ReadSource(session, source, reporter, options.encoding) != ReadOutcome::Read) return false;
+    parts.push_back(std::move(session.pool));
+  }
+  return true;
+}
+
+// The settings of the command line, for the reader and the writer.
+void ApplySettings(const CliOptions& options, GenerationSettings& settings) {
+  settings.SetDefaultOptions();
+  settings.UnitMode = options.unit_mode;
+  settings.SeqLength = options.seq_length;
+  settings.WordSep = options.word_sep;
+  settings.FixCap = options.fix_caps ? 1 : 0;
+  settings.OWrite = options.overwrite ? 1 : 0;
+  settings.NoSeq = 0;  // the count is 64-bit here and travels on its own
+}
+
+// --list: reads every source, then prints the items of all of them and a
+// last line on the sources; nothing is printed unless every source was read.
+int RunListSteps(const CliOptions& options, int output_fd, std::ostream& err, const char*& at) {
+  StreamReporter reporter(err);
+  Session session;
+  ApplySettings(options, session.settings);
+  if (ReportMissingSources(options.sources, reporter)) return kExitFailure;
+  // A length of 0 reads no source, so there would be no encoding to show.
+  if (session.settings.SeqLength <= 0) {
+    PrintAboutSources(err, kZeroLengthList, options.sources);
+    return kExitFailure;
+  }
+  std::vector<SequencePool> parts;
+  if (!ReadSources(session, options, reporter, parts, at)) return kExitFailure;
+  at = kStandardOutputName;
+  DescriptorSink output(output_fd, kStandardOutputName);
+  if (auto error = WritePoolListing(parts, options.sources, output)) {
+    if (error->path.empty()) error->path = at;
+    ReportFileError(reporter, *error);
+    return kExitFailure;
+  }
+  return kExitSuccess;
+}
 
 // Prints the file-error message for memory that ran out while working on
 // path, without asking for any memory itself.
@@ -38,25 +114,16 @@ void PrintOutOfMemory(std::ostream& err, const char* path) {
 // The command's steps. at names the file being worked on, for the message
 // when memory runs out in a place that cannot report it itself.
 int RunSteps(const CliOptions& options, int output_fd, std::ostream& err, const char*& at) {
+  if (options.list) return RunListSteps(options, output_fd, err, at);
   StreamReporter reporter(err);
   Session session;
   GenerationSettings& settings = session.settings;
-  settings.SetDefaultOptions();
-  settings.UnitMode = options.unit_mode;
-  settings.SeqLength = options.seq_length;
-  settings.WordSep = options.word_sep;
-  settings.FixCap = options.fix_caps ? 1 : 0;
-  settings.OWrite = options.overwrite ? 1 : 0;
-  settings.NoSeq = 0;  // the count is 64-bit here and travels on its own
+  ApplySettings(options, settings);
 
   // Every check runs before anything is read, so a refused command costs
   // nothing and reports all its problems at once.
   const bool to_output_fd = options.target == kStandardOutput;
-  bool refused = false;
-  if (!FileExists(options.source)) {
-    ReportError(reporter, ErrorKind::FNE, options.source);
-    refused = true;
-  }
+  bool refused = ReportMissingSources(options.sources, reporter);
   if (!to_output_fd && IsRefusedTarget(options.target, settings.OWrite)) {
     ReportError(reporter, ErrorKind::CO, options.target);
     refused = true;
@@ -73,13 +140,17 @@ int RunSteps(const CliOptions& options, int output_fd, std::ostream& err, const 
     }
   }
 
-  at = options.source.c_str();
-  if (ReadSource(session, options.source, reporter, options.encoding) != ReadOutcome::Read) {
-    return kExitFailure;
+  {
+    std::vector<SequencePool> parts;
+    if (!ReadSources(session, options, reporter, parts, at)) return kExitFailure;
+    // The fix reads the drawn text as UTF-8 only when every source was.
+    session.pool = SequencePool::Join(std::move(parts));
   }
   if (session.pool.Empty()) {
-    err << (settings.SeqLength <= 0 ? kZeroLength : kEmptySource) << ' ' << options.source << '\n'
-        << std::flush;
+    const char* message = settings.SeqLength <= 0       ? kZeroLength
+                          : options.sources.size() == 1 ? kEmptySource
+                                                        : kEmptySources;
+    PrintAboutSources(err, message, options.sources);
     return kExitFailure;
   }
 

@@ -20,10 +20,11 @@ class StreamReporter final : public Reporter {
   std::ostream& err_;
 };
 
-// Runs one batch command: checks the source and the target, reads the
-// source into a pool, draws options.count sequences and writes them to the
-// target file (replaced atomically) or, for "-", to output_fd, with the
-// capitalization fix applied on the way when it is on. Errors go to err.
+// Runs one batch command: checks the sources and the target, reads each
+// source on its own into one pool, draws options.count sequences and writes
+// them to the target file (replaced atomically) or, for "-", to output_fd,
+// with the capitalization fix applied on the way when it is on. With
+// options.list it prints the pool to output_fd instead. Errors go to err.
 // Returns kExitSuccess or kExitFailure.
 int RunCommand(const CliOptions& options, int output_fd, std::ostream& err);
 

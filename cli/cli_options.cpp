@@ -5,6 +5,7 @@
 #include <limits>
 #include <ostream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "numeric_text.h"
@@ -63,7 +64,21 @@ CLI::Validator SeparatorEscapes() {
       "", "escapes");
 }
 
-// Shows the negated flag without CLI11's "{false}" mark.
+// The two forms of the command line. CLI11 would show the one list of
+// operands it parses as a single positional.
+constexpr char kUsage[] =
+    "Usage: vorpel-cli [OPTIONS] SOURCE... TARGET\n"
+    "  or:  vorpel-cli --list [OPTIONS] SOURCE...\n";
+
+constexpr char kPositionals[] =
+    "Positionals:\n"
+    "  SOURCE...                 The source text files, each read whole and\n"
+    "                            cut on its own\n"
+    "  TARGET                    The file to write, or - for standard output\n"
+    "                            (none with --list)\n";
+
+// Shows the negated flag without CLI11's "{false}" mark, and the operands
+// as SOURCE... TARGET.
 class HelpFormatter final : public CLI::Formatter {
  public:
   std::string make_option_name(const CLI::Option* option, bool positional) const override {
@@ -72,6 +87,12 @@ class HelpFormatter final : public CLI::Formatter {
     if (const auto at = name.find(mark); at != std::string::npos) name.erase(at, mark.size());
     return name;
   }
+  std::string make_usage(const CLI::App* /*app*/, std::string /*name*/) const override {
+    return kUsage;
+  }
+  std::string make_positionals(const CLI::App* /*app*/) const override {
+    return std::string("\n") + kPositionals;
+  }
 };
 
 constexpr char kDescription[] =
@@ -79,13 +100,26 @@ constexpr char kDescription[] =
     "sequences drawn at random (with replacement) back to back to TARGET.\n"
     "Sequences are consecutive pieces of the source, in source order; a word\n"
     "runs up to and including the next separator character, and a word cut off\n"
-    "by the end of the source is closed by the first separator character.\n";
+    "by the end of the source is closed by the first separator character.\n"
+    "Several sources are each cut on their own with the same options, and each\n"
+    "is judged on its own for its encoding: the pool holds the sequences of\n"
+    "all of them, in the order given, and no sequence spans two sources.\n"
+    "With --list the pool is printed instead of drawn from.\n";
 
 constexpr char kFooter[] =
     "The capitalization fix turns into a capital the first letter of the text\n"
     "and the first character after each sentence end (. ! ? _) that is not a\n"
-    "separator, when it is a letter a-z. TARGET is replaced only once the\n"
-    "whole text is written: if anything fails, an existing TARGET stays whole.\n"
+    "separator, when it is a letter a-z; it reads the text as UTF-8 only when\n"
+    "every SOURCE is UTF-8. TARGET is replaced only once the whole text is\n"
+    "written: if anything fails, an existing TARGET stays whole.\n"
+    "\n"
+    "--list prints one sequence a line, so that every line is one sequence\n"
+    "and nothing is lost: a backslash as \\\\, line feed, carriage return and\n"
+    "tab as \\n \\r \\t, every other control byte, and every byte of an\n"
+    "8-bit SOURCE from 0x80 up, as \\xHH (two upper-case hex digits); UTF-8\n"
+    "characters as they are. A last line gives the number of sequences and\n"
+    "each SOURCE's encoding: '3 sequences; a.txt: UTF-8; b.txt: 8-bit' (or\n"
+    "bytes, for --encoding bytes).\n"
     "\n"
     "Numbers: -l and -n are taken as the window takes them: blanks around,\n"
     "a sign, a decimal point and an exponent are allowed (' 7 ', '+5',\n"
@@ -95,11 +129,12 @@ constexpr char kFooter[] =
     "less writes an empty TARGET; -n may go up to 9223372036854775807,\n"
     "where the window stops at 32767.\n"
     "\n"
-    "Exit status: 0 on success (nothing is printed); 1 when the command fails:\n"
-    "a missing SOURCE, a SOURCE without sequences (empty, or a length of 0),\n"
-    "an existing TARGET without -f, a file that cannot be read or written, or\n"
-    "memory that runs out (the message and the path go to standard error);\n"
-    "2 for bad arguments.";
+    "Exit status: 0 on success (only --list prints anything); 1 when the\n"
+    "command fails: a missing SOURCE (each one is named; nothing is written),\n"
+    "sources without sequences (empty, or a length of 0; --list shows an\n"
+    "empty pool, but refuses a length of 0), an existing TARGET without -f,\n"
+    "a file that cannot be read or written, or memory that runs out (the\n"
+    "message and the path go to standard error); 2 for bad arguments.";
 
 // CLI11 reads "--separator=" as the option without a value and then takes
 // the next argument as its value. Handing it "--separator" and "" keeps the
@@ -219,7 +254,7 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                                  ->type_name("N");
   std::string encoding = "auto";
   app.add_option("--encoding", encoding,
-                 "How SOURCE's bytes stand for characters\n"
+                 "How each SOURCE's bytes stand for characters\n"
                  "(default auto). auto: a source that is\n"
                  "valid UTF-8 is read as UTF-8, where a\n"
                  "character is what a reader sees as one (a\n"
@@ -232,15 +267,28 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                  "given")
       ->check(CLI::IsMember({"auto", "utf-8", "bytes"}).description(""))
       ->type_name("auto|utf-8|bytes");
-  app.add_option("SOURCE", options.source, "The source text file, read whole")
-      ->required()
-      ->type_name("");
-  app.add_option("TARGET", options.target, "The file to write, or - for standard output")
-      ->required()
-      ->type_name("");
+  app.add_flag("--list", options.list,
+               "Print the pool, one sequence a line, escaped,\n"
+               "and a last line with the number of sequences\n"
+               "and each SOURCE's encoding, instead of\n"
+               "drawing from it (see below); -n, --seed,\n"
+               "--fix-caps and -f do not apply");
+  // SOURCE... TARGET, or SOURCE... with --list: one list, split below.
+  std::vector<std::string> operands;
+  app.add_option("SOURCE", operands)->type_name("");
 
   try {
     app.parse(SplitEmptyLongValues(argc, argv));
+    if (options.list) {
+      if (operands.empty()) throw CLI::ValidationError("SOURCE", "--list needs a SOURCE");
+    } else {
+      if (operands.size() < 2) {
+        throw CLI::ValidationError("SOURCE... TARGET", "a SOURCE and a TARGET are needed");
+      }
+      options.target = std::move(operands.back());
+      operands.pop_back();
+    }
+    options.sources = std::move(operands);
   } catch (const CLI::ParseError& error) {
     const int code = app.exit(error, out, err);
     return {std::nullopt, code == 0 ? kExitSuccess : kExitBadArguments};

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "generation_settings.h"
 #include "source_reader.h"
@@ -21,8 +22,9 @@ struct CliOptions {
   bool overwrite = false;
   std::optional<std::uint64_t> seed;  // none: seeded from the clock
   EncodingChoice encoding = EncodingChoice::Auto;
-  std::string source;
-  std::string target;  // "-" is standard output
+  std::vector<std::string> sources;  // one or more, in the order given
+  std::string target;                // "-" is standard output; empty with list
+  bool list = false;                 // print the pool instead of drawing from it
 };
 
 // The exit codes of the batch command.
@@ -35,9 +37,11 @@ struct ParseOutcome {
   int exit_code = kExitSuccess;       // otherwise: how the process ends
 };
 
-// Parses the command line (argv[0] is the program's name). --help and
-// --version print to out and end with exit code 0; bad arguments print the
-// reason and the usage text to err and end with exit code 2.
+// Parses the command line (argv[0] is the program's name). The operands
+// are SOURCE... TARGET, or SOURCE... alone with --list. --help and
+// --version print to out and end with exit code 0; bad arguments (an
+// operand too few among them) print the reason and the usage text to err
+// and end with exit code 2.
 ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out,
                             std::ostream& err);
 

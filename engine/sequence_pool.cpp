@@ -1,6 +1,7 @@
 #include "sequence_pool.h"
 
 #include <utility>
+#include <vector>
 
 namespace vorpel {
 
@@ -47,6 +48,52 @@ SequencePool SequencePool::FromLetters(ByteBuffer text, LetterIndex letters,
   pool.text_ = std::move(text);
   pool.letters_ = std::move(letters);
   return pool;
+}
+
+SequencePool SequencePool::Join(std::vector<SequencePool> parts) {
+  if (parts.size() == 1) return std::move(parts.front());
+  bool all_utf8 = true;
+  bool all_ascii_items = true;
+  bool any_raw_bytes = false;
+  for (const SequencePool& part : parts) {
+    all_utf8 = all_utf8 && part.encoding_ == TextEncoding::Utf8;
+    all_ascii_items = all_ascii_items && part.ascii_items_;
+    any_raw_bytes = any_raw_bytes || part.encoding_ == TextEncoding::RawBytes;
+  }
+  const TextEncoding encoding = all_utf8        ? TextEncoding::Utf8
+                                : any_raw_bytes ? TextEncoding::RawBytes
+                                                : TextEncoding::EightBit;
+  // Parts without items take no place in the table: a lookup never lands
+  // on one.
+  std::erase_if(parts, [](const SequencePool& part) { return part.Empty(); });
+  SequencePool pool;
+  if (parts.size() == 1) {
+    pool = std::move(parts.front());
+  } else if (parts.size() > 1) {
+    pool.part_starts_.reserve(parts.size());
+    for (const SequencePool& part : parts) {
+      pool.part_starts_.push_back(pool.size_);
+      pool.size_ += part.size_;
+    }
+    pool.parts_ = std::move(parts);
+  }
+  pool.SetEncoding(encoding, all_utf8 && all_ascii_items);
+  return pool;
+}
+
+std::string_view SequencePool::PartItem(std::size_t index) const {
+  // The last part whose first item is at or before index, found by a
+  // binary search without branches: the drawn indexes are random, so a
+  // branch on each comparison would be mispredicted half the time.
+  const std::size_t* first = part_starts_.data();
+  std::size_t count = part_starts_.size();
+  while (count > 1) {
+    const std::size_t half = count / 2;
+    first = first[half] <= index ? first + half : first;
+    count -= half;
+  }
+  const auto part = static_cast<std::size_t>(first - part_starts_.data());
+  return parts_[part].Item(index - *first);
 }
 
 void SequencePool::Clear() { *this = SequencePool(); }

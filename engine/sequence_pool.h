@@ -58,7 +58,9 @@ class ItemEnds {
 // found through a letter index (letters of a UTF-8 text), or between
 // consecutive end offsets (words). Indexes here are 0-based: item 0 is the
 // first sequence of the source. The pool knows the encoding its source was
-// read in, so what is drawn from it is read the same way.
+// read in, so what is drawn from it is read the same way. A pool may also
+// be joined from the pools of several sources (Join): it then holds them
+// whole, one after the other.
 class SequencePool {
  public:
   SequencePool() = default;
@@ -72,6 +74,12 @@ class SequencePool {
   // Items of letters_per_item characters each (the last may hold fewer).
   static SequencePool FromLetters(ByteBuffer text, LetterIndex letters,
                                   std::size_t letters_per_item);
+  // The items of every part, part after part, in the order given; each
+  // part keeps its own bytes (nothing is copied) and no item spans two
+  // parts. The encoding is Utf8 when every part is Utf8 (with ASCII items
+  // when every part has them), RawBytes when any part is RawBytes, and
+  // EightBit otherwise. A single part is returned as it is.
+  static SequencePool Join(std::vector<SequencePool> parts);
 
   std::size_t Size() const { return size_; }
   bool Empty() const { return size_ == 0; }
@@ -103,6 +111,11 @@ class SequencePool {
       const std::size_t length = std::min(stride_, text_.size() - start);
       return {text_.data() + start, length};
     }
+    // A joined pool has neither stride nor letters of its own: its items
+    // come from its parts. A pool of one source pays one well-predicted
+    // test for this, in words mode only.
+    if (!parts_.empty()) [[unlikely]]
+      return PartItem(index);
     const std::size_t start = index == 0 ? 0 : static_cast<std::size_t>(ends_[index - 1]);
     return {text_.data() + start, static_cast<std::size_t>(ends_[index]) - start};
   }
@@ -117,6 +130,8 @@ class SequencePool {
   void Clear();
 
  private:
+  std::string_view PartItem(std::size_t index) const;
+
   ByteBuffer text_;
   std::size_t stride_ = 0;            // 0: items come from ends_ or letters_
   std::size_t letters_per_item_ = 0;  // not 0: items come from letters_
@@ -125,6 +140,9 @@ class SequencePool {
   std::size_t size_ = 0;
   TextEncoding encoding_ = TextEncoding::EightBit;
   bool ascii_items_ = false;
+  // A joined pool: its parts, and the index of each part's first item.
+  std::vector<SequencePool> parts_;
+  std::vector<std::size_t> part_starts_;
 };
 
 }  // namespace vorpel

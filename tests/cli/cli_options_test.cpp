@@ -42,8 +42,9 @@ TEST(ParseArguments, Defaults_MatchTheProgramsStartUpSettings) {
   EXPECT_TRUE(options.fix_caps);
   EXPECT_FALSE(options.overwrite);
   EXPECT_FALSE(options.seed);
-  EXPECT_EQ(options.source, "in.txt");
+  EXPECT_EQ(options.sources, std::vector<std::string>{"in.txt"});
   EXPECT_EQ(options.target, "out.txt");
+  EXPECT_FALSE(options.list);
   EXPECT_EQ(parsed.out + parsed.err, "");
 }
 
@@ -83,7 +84,35 @@ TEST(ParseArguments, EmptyValueAfterEquals_IsAnEmptyValue) {
   // After "--" every argument is a positional, taken as it is.
   const Parsed positional = Parse({"--", "--odd=", "b"});
   ASSERT_TRUE(positional.outcome.options) << positional.err;
-  EXPECT_EQ(positional.outcome.options->source, "--odd=");
+  EXPECT_EQ(positional.outcome.options->sources, std::vector<std::string>{"--odd="});
+}
+
+// The last operand is TARGET; every one before it is a SOURCE, in order.
+// With --list every operand is a SOURCE and there is no TARGET.
+TEST(ParseArguments, Operands_SourcesThenTargetOrSourcesAloneWithList) {
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::string> sources;
+    std::string target;
+    bool list;
+  } cases[] = {
+      {{"a", "b"}, {"a"}, "b", false},
+      {{"a", "b", "c"}, {"a", "b"}, "c", false},
+      {{"a", "b", "c", "-"}, {"a", "b", "c"}, "-", false},
+      {{"a", "-n", "5", "b", "c"}, {"a", "b"}, "c", false},  // options between operands
+      {{"a", "a", "out"}, {"a", "a"}, "out", false},         // a source twice
+      {{"--list", "a"}, {"a"}, "", true},
+      {{"a", "b", "--list"}, {"a", "b"}, "", true},
+      {{"--list", "--", "-x", "b"}, {"-x", "b"}, "", true},
+      {{"--", "-a", "-b", "-"}, {"-a", "-b"}, "-", false},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = Parse(c.args);
+    ASSERT_TRUE(parsed.outcome.options) << ::testing::PrintToString(c.args) << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->sources, c.sources) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(parsed.outcome.options->target, c.target) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(parsed.outcome.options->list, c.list) << ::testing::PrintToString(c.args);
+  }
 }
 
 TEST(ParseArguments, NumbersAreDecimal_LeadingZerosAreNotOctal) {
@@ -196,7 +225,9 @@ TEST(ParseArguments, BadArguments_ExitTwoWithTheUsageOnStandardError) {
   const std::vector<std::vector<std::string>> cases = {
       {},
       {"only-source"},
-      {"a", "b", "c"},
+      {"-f", "only-source"},
+      {"--list"},
+      {"--list", "-l", "2"},
       {"--bogus", "a", "b"},
       {"-u", "sentences", "a", "b"},
       {"-u", "Letters", "a", "b"},
@@ -231,7 +262,7 @@ TEST(ParseArguments, BadArguments_ExitTwoWithTheUsageOnStandardError) {
     const Parsed parsed = Parse(args);
     EXPECT_FALSE(parsed.outcome.options) << ::testing::PrintToString(args);
     EXPECT_EQ(parsed.outcome.exit_code, kExitBadArguments) << ::testing::PrintToString(args);
-    EXPECT_NE(parsed.err.find("Usage: vorpel-cli [OPTIONS] SOURCE TARGET"), std::string::npos)
+    EXPECT_NE(parsed.err.find("Usage: vorpel-cli [OPTIONS] SOURCE... TARGET"), std::string::npos)
         << ::testing::PrintToString(args) << parsed.err;
     EXPECT_EQ(parsed.out, "") << ::testing::PrintToString(args);
   }
@@ -261,9 +292,9 @@ TEST(ParseArguments, Help_ExplainsEveryOptionOnStandardOutput) {
   EXPECT_EQ(parsed.outcome.exit_code, kExitSuccess);
   EXPECT_EQ(parsed.err, "");
   for (const char* name :
-       {"SOURCE", "TARGET", "-u,--unit letters|words", "-l,--length N", "-s,--separator TEXT",
-        "-n,--count N", "--fix-caps,--no-fix-caps", "-f,--overwrite", "--seed N", "--version",
-        "\\n \\r", "standard output", "Exit status"}) {
+       {"SOURCE... TARGET", "--list [OPTIONS] SOURCE...", "--list ", "-u,--unit letters|words",
+        "-l,--length N", "-s,--separator TEXT", "-n,--count N", "--fix-caps,--no-fix-caps",
+        "-f,--overwrite", "--seed N", "--version", "\\n \\r", "standard output", "Exit status"}) {
     EXPECT_NE(parsed.out.find(name), std::string::npos) << name << " missing from\n" << parsed.out;
   }
 }

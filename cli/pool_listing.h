@@ -1,0 +1,33 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "byte_sink.h"
+#include "file_error.h"
+#include "sequence_pool.h"
+#include "utf8_text.h"
+
+namespace vorpel {
+
+// How a source's encoding is named in a listing: "UTF-8", "8-bit" or
+// "bytes".
+std::string_view EncodingName(TextEncoding encoding);
+
+// item with the escapes of a listing, so that it fits on one line and can
+// be read back whole: a backslash as \\, line feed, carriage return and tab
+// as \n \r \t, every other control byte (0x00 to 0x1F, 0x7F) as \xHH with
+// upper-case hex digits, and so is every byte from 0x80 up unless the
+// encoding is UTF-8 (whose bytes from 0x80 up make whole characters).
+std::string EscapeItem(std::string_view item, TextEncoding encoding);
+
+// Writes the items of every part, part after part, one a line as
+// EscapeItem gives them (in its part's own encoding), then a last line
+// with the number of items and each source's name and encoding:
+// "3 sequences; a.txt: UTF-8; b.txt: 8-bit". names[i] names parts[i]
+// (escaped too, as UTF-8 when it is valid UTF-8). Written in large blocks.
+FileStatus WritePoolListing(std::span<const SequencePool> parts, std::span<const std::string> names,
+                            ByteSink& sink);
+
+}  // namespace vorpel
