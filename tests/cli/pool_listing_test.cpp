@@ -21,20 +21,8 @@ namespace {
 using test::PoolItems;
 using Items = std::vector<std::string>;
 
-GenerationSettings Settings(std::int16_t unit_mode, std::int16_t seq_length,
-                            std::string word_sep = " ") {
-  GenerationSettings settings;
-  settings.SetDefaultOptions();
-  settings.UnitMode = unit_mode;
-  settings.SeqLength = seq_length;
-  settings.WordSep = std::move(word_sep);
-  return settings;
-}
-
-SequencePool Build(std::string_view text, const GenerationSettings& settings,
-                   EncodingChoice choice = EncodingChoice::Auto) {
-  return BuildPool(test::MakeBuffer(text, 4), settings, choice);
-}
+using test::PoolOf;
+using test::ReadSettings;
 
 std::string Listing(const std::vector<SequencePool>& parts, const std::vector<std::string>& names) {
   test::StringSink sink;
@@ -82,8 +70,9 @@ TEST(EncodingName, PlainNames) {
 // control byte and Latin-1 bytes, then a UTF-8 source, words of one.
 TEST(WritePoolListing, TwoSources_LiteralListing) {
   std::vector<SequencePool> parts;
-  parts.push_back(Build("C:\\dir\tx\r\nbell\x07 caf\xE9 na\xEFve", Settings(kWordsMode, 1)));
-  parts.push_back(Build("na\xC3\xAFve \xE2\x80\x94 \xF0\x9F\x91\x8D", Settings(kWordsMode, 1)));
+  parts.push_back(PoolOf("C:\\dir\tx\r\nbell\x07 caf\xE9 na\xEFve", ReadSettings(kWordsMode, 1)));
+  parts.push_back(
+      PoolOf("na\xC3\xAFve \xE2\x80\x94 \xF0\x9F\x91\x8D", ReadSettings(kWordsMode, 1)));
   ASSERT_EQ(parts[0].Encoding(), TextEncoding::EightBit);
   ASSERT_EQ(parts[1].Encoding(), TextEncoding::Utf8);
   EXPECT_EQ(Listing(parts, {"latin1.txt", "utf8.txt"}),
@@ -97,7 +86,7 @@ TEST(WritePoolListing, TwoSources_LiteralListing) {
 }
 
 TEST(WritePoolListing, LastLine_CountsAndNamesEverySource) {
-  const GenerationSettings letters = Settings(kLettersMode, 2);
+  const GenerationSettings letters = ReadSettings(kLettersMode, 2);
   const struct {
     const char* what;
     std::vector<std::string> texts;
@@ -125,7 +114,7 @@ TEST(WritePoolListing, LastLine_CountsAndNamesEverySource) {
   };
   for (const auto& c : cases) {
     std::vector<SequencePool> parts;
-    for (const std::string& text : c.texts) parts.push_back(Build(text, letters, c.choice));
+    for (const std::string& text : c.texts) parts.push_back(PoolOf(text, letters, c.choice));
     EXPECT_EQ(Listing(parts, c.names), c.listing) << c.what;
   }
 }
@@ -137,8 +126,8 @@ TEST(WritePoolListing, ReadBack_GivesThePoolsItems) {
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {
     const std::int16_t mode = round % 2 == 0 ? kLettersMode : kWordsMode;
-    const GenerationSettings settings =
-        Settings(mode, static_cast<std::int16_t>(1 + random() % 4), round % 3 == 0 ? " " : "\n\\");
+    const GenerationSettings settings = ReadSettings(
+        mode, static_cast<std::int16_t>(1 + random() % 4), round % 3 == 0 ? " " : "\n\\");
     std::vector<SequencePool> parts;
     std::vector<std::string> names;
     Items expected;
@@ -151,7 +140,7 @@ TEST(WritePoolListing, ReadBack_GivesThePoolsItems) {
         case 1: text = test::MakeText(random() % 600, random(), test::BinaryWords()); break;
         default: text = test::MakeText(random() % 600, random(), test::MixedText()); break;
       }
-      parts.push_back(Build(text, settings));
+      parts.push_back(PoolOf(text, settings));
       names.push_back("source" + std::to_string(s) + ".txt");
       const Items items = PoolItems(parts.back());
       expected.insert(expected.end(), items.begin(), items.end());
@@ -184,7 +173,7 @@ TEST(WritePoolListing, ReadBack_GivesThePoolsItems) {
 TEST(WritePoolListing, ItemLongerThanABlock_ReadBackWhole) {
   const std::string text = test::MakeText(3 << 20, 11, test::BinaryWords());
   std::vector<SequencePool> parts;
-  parts.push_back(Build(text, Settings(kWordsMode, 1, "")));
+  parts.push_back(PoolOf(text, ReadSettings(kWordsMode, 1, "")));
   ASSERT_EQ(parts.front().Size(), 1u);
   test::StringSink sink;
   ASSERT_FALSE(WritePoolListing(parts, std::vector<std::string>{"big"}, sink));
@@ -205,7 +194,7 @@ class FailingSink final : public ByteSink {
 
 TEST(WritePoolListing, SinkFailure_IsReturned) {
   std::vector<SequencePool> parts;
-  parts.push_back(Build("a few words", Settings(kWordsMode, 1)));
+  parts.push_back(PoolOf("a few words", ReadSettings(kWordsMode, 1)));
   FailingSink sink;
   const FileStatus error = WritePoolListing(parts, std::vector<std::string>{"a"}, sink);
   ASSERT_TRUE(error);

@@ -18,26 +18,14 @@ namespace {
 using test::PoolItems;
 using Items = std::vector<std::string>;
 
-GenerationSettings Settings(std::int16_t unit_mode, std::int16_t seq_length,
-                            std::string word_sep = " ") {
-  GenerationSettings settings;
-  settings.SetDefaultOptions();
-  settings.UnitMode = unit_mode;
-  settings.SeqLength = seq_length;
-  settings.WordSep = std::move(word_sep);
-  return settings;
-}
-
-SequencePool Build(std::string_view text, const GenerationSettings& settings,
-                   EncodingChoice choice = EncodingChoice::Auto) {
-  return BuildPool(test::MakeBuffer(text, 4), settings, choice);
-}
+using test::PoolOf;
+using test::ReadSettings;
 
 std::vector<SequencePool> Parts(const std::vector<std::string>& texts,
                                 const GenerationSettings& settings,
                                 EncodingChoice choice = EncodingChoice::Auto) {
   std::vector<SequencePool> parts;
-  for (const std::string& text : texts) parts.push_back(Build(text, settings, choice));
+  for (const std::string& text : texts) parts.push_back(PoolOf(text, settings, choice));
   return parts;
 }
 
@@ -51,26 +39,29 @@ TEST(SequencePoolJoin, ItemsOfEverySourceInOrder_NoneSpanningTwo) {
     std::vector<std::string> sources;
     Items items;
   } cases[] = {
-      {"words of 2", Settings(kWordsMode, 2), {"aa bb cc", "dd ee"}, {"aa bb ", "cc ", "dd ee "}},
+      {"words of 2",
+       ReadSettings(kWordsMode, 2),
+       {"aa bb cc", "dd ee"},
+       {"aa bb ", "cc ", "dd ee "}},
       {"words of 1, a separator at the end of the first",
-       Settings(kWordsMode, 1),
+       ReadSettings(kWordsMode, 1),
        {"one two ", "three"},
        {"one ", "two ", "three "}},
       {"letters of 3",
-       Settings(kLettersMode, 3),
+       ReadSettings(kLettersMode, 3),
        {"abcdefg", "xyz12"},
        {"abc", "def", "g", "xyz", "12"}},
       {"three sources, the middle one empty",
-       Settings(kLettersMode, 2),
+       ReadSettings(kLettersMode, 2),
        {"abc", "", "de"},
        {"ab", "c", "de"}},
       {"UTF-8 letters of 1 and 8-bit letters of 1",
-       Settings(kLettersMode, 1),
+       ReadSettings(kLettersMode, 1),
        {"\xC3\xA9"
         "e\xCC\x81",
         "\xE9x"},
        {"\xC3\xA9", "e\xCC\x81", "\xE9", "x"}},
-      {"lines", Settings(kWordsMode, 1, "\n"), {"l1\nl2", "l3\n"}, {"l1\n", "l2\n", "l3\n"}},
+      {"lines", ReadSettings(kWordsMode, 1, "\n"), {"l1\nl2", "l3\n"}, {"l1\n", "l2\n", "l3\n"}},
   };
   for (const auto& c : cases) {
     const SequencePool pool = SequencePool::Join(Parts(c.sources, c.settings));
@@ -82,7 +73,7 @@ TEST(SequencePoolJoin, ItemsOfEverySourceInOrder_NoneSpanningTwo) {
 // The joined pool hands out slices of the parts' own buffers.
 TEST(SequencePoolJoin, ItemsPointIntoThePartsOwnBytes) {
   std::vector<SequencePool> parts =
-      Parts({"alpha beta gamma", "delta epsilon", "zeta"}, Settings(kWordsMode, 1));
+      Parts({"alpha beta gamma", "delta epsilon", "zeta"}, ReadSettings(kWordsMode, 1));
   std::vector<const char*> addresses;
   for (const SequencePool& part : parts) {
     for (std::size_t i = 0; i < part.Size(); ++i) addresses.push_back(part.Item(i).data());
@@ -95,10 +86,10 @@ TEST(SequencePoolJoin, ItemsPointIntoThePartsOwnBytes) {
 TEST(SequencePoolJoin, OnePart_IsThatPoolUnchanged) {
   for (const char* text : {"plain ascii words here", "caf\xC3\xA9 au lait", "caf\xE9 au lait"}) {
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
-      const GenerationSettings settings = Settings(mode, 2);
-      const SequencePool alone = Build(text, settings);
+      const GenerationSettings settings = ReadSettings(mode, 2);
+      const SequencePool alone = PoolOf(text, settings);
       std::vector<SequencePool> parts;
-      parts.push_back(Build(text, settings));
+      parts.push_back(PoolOf(text, settings));
       const char* first = parts.front().Item(0).data();
       const SequencePool joined = SequencePool::Join(std::move(parts));
       EXPECT_EQ(PoolItems(joined), PoolItems(alone)) << text;
@@ -111,7 +102,7 @@ TEST(SequencePoolJoin, OnePart_IsThatPoolUnchanged) {
 
 TEST(SequencePoolJoin, NoPartsOrOnlyEmptyParts_GiveAnEmptyPool) {
   EXPECT_TRUE(SequencePool::Join({}).Empty());
-  const SequencePool empties = SequencePool::Join(Parts({"", ""}, Settings(kWordsMode, 4)));
+  const SequencePool empties = SequencePool::Join(Parts({"", ""}, ReadSettings(kWordsMode, 4)));
   EXPECT_TRUE(empties.Empty());
   EXPECT_EQ(empties.Size(), 0u);
 }
@@ -174,7 +165,8 @@ TEST(SequencePoolJoin, EncodingOfTheDrawnText) {
   };
   for (const auto& c : cases) {
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
-      const SequencePool pool = SequencePool::Join(Parts(c.sources, Settings(mode, 1), c.choice));
+      const SequencePool pool =
+          SequencePool::Join(Parts(c.sources, ReadSettings(mode, 1), c.choice));
       EXPECT_EQ(pool.Encoding(), c.encoding) << c.what;
       EXPECT_EQ(pool.ItemEncoding(), c.item_encoding) << c.what;
     }
@@ -188,8 +180,8 @@ TEST(SequencePoolJoin, GeneratedSources_ItemsAreThePartsItemsInOrder) {
   std::mt19937 random(20261208);
   for (int round = 0; round < 300; ++round) {
     const std::int16_t mode = round % 2 == 0 ? kLettersMode : kWordsMode;
-    const GenerationSettings settings =
-        Settings(mode, static_cast<std::int16_t>(1 + random() % 5), round % 3 == 0 ? " " : " ,\n");
+    const GenerationSettings settings = ReadSettings(
+        mode, static_cast<std::int16_t>(1 + random() % 5), round % 3 == 0 ? " " : " ,\n");
     std::vector<std::string> sources(1 + random() % 7);
     for (std::string& source : sources) {
       switch (random() % 4) {

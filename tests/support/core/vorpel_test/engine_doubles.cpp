@@ -32,4 +32,19 @@ std::vector<std::string> PoolItems(const SequencePool& pool) {
   return items;
 }
 
+GenerationSettings ReadSettings(std::int16_t unit_mode, std::int16_t seq_length,
+                                std::string word_sep) {
+  GenerationSettings settings;
+  settings.SetDefaultOptions();
+  settings.UnitMode = unit_mode;
+  settings.SeqLength = seq_length;
+  settings.WordSep = std::move(word_sep);
+  return settings;
+}
+
+SequencePool PoolOf(std::string_view text, const GenerationSettings& settings,
+                    EncodingChoice choice) {
+  return BuildPool(MakeBuffer(text, 4), settings, choice);
+}
+
 }  // namespace vorpel::test

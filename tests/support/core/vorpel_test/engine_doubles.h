@@ -4,6 +4,7 @@
 // and taken apart for comparisons.
 
 #include <cstddef>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -11,8 +12,10 @@
 
 #include "byte_buffer.h"
 #include "byte_sink.h"
+#include "generation_settings.h"
 #include "reporter.h"
 #include "sequence_pool.h"
+#include "source_reader.h"
 
 namespace vorpel::test {
 
@@ -41,5 +44,14 @@ ByteBuffer MakeBuffer(std::string_view bytes, std::size_t spare = 1);
 
 // The pool's items in order.
 std::vector<std::string> PoolItems(const SequencePool& pool);
+
+// The settings after start-up with the unit, the length and the
+// separator of a Read set.
+GenerationSettings ReadSettings(std::int16_t unit_mode, std::int16_t seq_length,
+                                std::string word_sep = " ");
+
+// The pool of text read with settings.
+SequencePool PoolOf(std::string_view text, const GenerationSettings& settings,
+                    EncodingChoice choice = EncodingChoice::Auto);
 
 }  // namespace vorpel::test
