@@ -62,17 +62,22 @@ TEST(FileExists, FilesYesFoldersAndEmptyPathNo) {
 // ---------------------------------------------------------------------------
 // Reading
 
+// The file at path, holding bytes, is read whole, with a spare byte after.
+void ExpectReadWhole(const fs::path& path, const std::string& bytes) {
+  ByteBuffer buffer;
+  ASSERT_TRUE(Succeeded(ReadWholeFile(path, buffer, 1)));
+  ASSERT_EQ(buffer.size(), bytes.size());
+  EXPECT_GE(buffer.capacity(), bytes.size() + 1);
+  EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+}
+
 TEST(ReadWholeFile, ReadsEveryByteAndLeavesSpare) {
   TempDir dir;
   for (const std::size_t size : {0u, 1u, 4095u, 4096u, 3'000'001u}) {
     SCOPED_TRACE(size);
     const std::string bytes = RandomBytes(size, size);
     test::WriteFile(dir / "in", bytes);
-    ByteBuffer buffer;
-    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1)));
-    ASSERT_EQ(buffer.size(), size);
-    EXPECT_GE(buffer.capacity(), size + 1);
-    EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+    ExpectReadWhole(dir / "in", bytes);
   }
 }
 
@@ -86,11 +91,7 @@ TEST(ReadWholeFile, LargeFilesReadInTwoPartsWhole) {
     SCOPED_TRACE(size);
     const std::string bytes = RandomBytes(size, size);
     test::WriteFile(dir / "in", bytes);
-    ByteBuffer buffer;
-    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1)));
-    ASSERT_EQ(buffer.size(), size);
-    EXPECT_GE(buffer.capacity(), size + 1);
-    EXPECT_TRUE(std::string_view(buffer.data(), buffer.size()) == bytes);
+    ExpectReadWhole(dir / "in", bytes);
 
     // An observer (the UTF-8 check) is shown every byte once, in order,
     // in the same memory the text ends up in, whichever part read it.
