@@ -7,7 +7,7 @@
 
 #include "source_reader.h"
 #include "vorpel_test/engine_doubles.h"
-#include "vorpel_test/reference_algorithms.h"
+#include "vorpel_test/utf8_reference.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 3) return 0;
