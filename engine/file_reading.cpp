@@ -54,6 +54,10 @@ Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
   return filled;
 }
 
+// The observer of a read is shown the text in pieces of at most this size,
+// each while it is still in the cache.
+constexpr std::size_t kObservedPiece = std::size_t{256} << 10;
+
 // From this size on, a regular file is read in two parts at once.
 constexpr std::size_t kTwoPartMinimum = std::size_t{32} << 20;
 
@@ -96,9 +100,8 @@ Filled FillWhole(int fd, char* into, std::size_t size, const Observer& observe) 
   if (first.error || first.bytes < half) return first;
   if (second.error) return second;
   if (observe) {
-    constexpr std::size_t kPiece = std::size_t{256} << 10;
-    for (std::size_t done = 0; done < second.bytes; done += kPiece) {
-      observe(std::string_view(into + half + done, std::min(kPiece, second.bytes - done)));
+    for (std::size_t done = 0; done < second.bytes; done += kObservedPiece) {
+      observe(std::string_view(into + half + done, std::min(kObservedPiece, second.bytes - done)));
     }
   }
   return Filled{half + second.bytes, {}};
@@ -119,7 +122,6 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
 
 FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
                          const std::function<void(std::string_view)>& observe) {
-  constexpr std::size_t kObservedPiece = std::size_t{256} << 10;
   out.Clear();
   ReadableFile file;
   if (auto code = OpenForReading(path, /*follow_links=*/true, file)) return MakeError(path, code);

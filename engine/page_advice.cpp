@@ -106,7 +106,7 @@ Plan PlanRegion(std::uintptr_t begin, std::uintptr_t end, const System& system,
   const std::size_t whole = last > first ? (last - first) / system.size : 0;
   std::size_t take = whole;
   if (system.advised_faults_compact) {
-    take = std::min(whole, free_blocks > kBlocksLeft ? free_blocks - kBlocksLeft : 0);
+    take = std::min(whole, BlocksToTake(free_blocks));
     plan.small_rest = true;
   }
   plan.huge_begin = first;
@@ -200,7 +200,7 @@ std::size_t PartFiller::FreeParts() {
     return std::numeric_limits<std::size_t>::max();
   }
   const std::size_t free_blocks = FreeBlocksNow(system);
-  return free_blocks > kBlocksLeft ? free_blocks - kBlocksLeft : 0;
+  return BlocksToTake(free_blocks);
 }
 
 void PartFiller::Begin(char* begin, std::size_t length) {

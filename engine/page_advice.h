@@ -48,6 +48,11 @@ std::size_t CountFreeBlocks(std::string_view buddyinfo, int order);
 /** Free huge blocks always left to the rest of the machine. */
 inline constexpr std::size_t kBlocksLeft = 16;
 
+/** How many of free_blocks free huge blocks a new block may take. */
+constexpr std::size_t BlocksToTake(std::size_t free_blocks) {
+  return free_blocks > kBlocksLeft ? free_blocks - kBlocksLeft : 0;
+}
+
 /**
  * What a region of fresh memory asks for: huge pages for [huge_begin,
  * huge_end) (nothing when the two are equal), and small pages for the rest
