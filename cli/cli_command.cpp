@@ -58,7 +58,6 @@ bool ReportMissingSources(const std::vector<std::string>& sources, Reporter& rep
 // is closed there. False (reported) when one could not be read.
 bool ReadSources(Session& session, const CliOptions& options, Reporter& reporter,
                  std::vector<SequencePool>& parts, const char*& at) {
-  if (!options.sources.empty()) at = options.sources.front().c_str();
   parts.reserve(options.sources.size());
   for (const std::string& source : options.sources) {
     at = source.c_str();
