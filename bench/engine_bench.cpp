@@ -3,7 +3,6 @@
 // once; each iteration reads it from the page cache or writes a new file.
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +19,7 @@
 #include "sequence_writer.h"
 #include "session.h"
 #include "source_reader.h"
+#include "vorpel_test/engine_doubles.h"
 #include "write_pipeline.h"
 
 namespace {
@@ -103,6 +103,20 @@ const std::string& Utf8Text() {
   return text;
 }
 
+// Draws state.range(0) items from pool in each iteration, into a sink
+// that throws them away.
+void DrawFrom(benchmark::State& state, const vorpel::SequencePool& pool) {
+  DiscardingSink sink;
+  std::uint64_t seed = 1;
+  for (auto _ : state) {
+    vorpel::RandomDraw draw(seed++);
+    const auto error = vorpel::DrawSequences(pool, state.range(0), draw, sink);
+    benchmark::DoNotOptimize(error);
+  }
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
+  state.counters["pool"] = static_cast<double>(pool.Size());
+}
+
 // Draws state.range(0) short items from a pool of one source, the hot loop
 // of every Write: letters of 8-bit text (fixed stride), words (item ends)
 // or letters of UTF-8 text (the letter index).
@@ -113,11 +127,7 @@ void Draw(benchmark::State& state, std::int16_t unit_mode, bool utf8) {
   settings.SeqLength = 4;
   vorpel::SequencePool pool;
   if (utf8) {
-    vorpel::ByteBuffer text;
-    text.Reserve(Utf8Text().size() + 1);
-    text.Resize(Utf8Text().size());
-    std::copy(Utf8Text().begin(), Utf8Text().end(), text.data());
-    pool = vorpel::BuildPool(std::move(text), settings);
+    pool = vorpel::BuildPool(vorpel::test::MakeBuffer(Utf8Text()), settings);
   } else {
     NullReporter reporter;
     vorpel::Session session;
@@ -125,15 +135,7 @@ void Draw(benchmark::State& state, std::int16_t unit_mode, bool utf8) {
     vorpel::ReadSource(session, SourceFile(), reporter);
     pool = std::move(session.pool);
   }
-  DiscardingSink sink;
-  std::uint64_t seed = 1;
-  for (auto _ : state) {
-    vorpel::RandomDraw draw(seed++);
-    const auto error = vorpel::DrawSequences(pool, state.range(0), draw, sink);
-    benchmark::DoNotOptimize(error);
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
-  state.counters["pool"] = static_cast<double>(pool.Size());
+  DrawFrom(state, pool);
 }
 
 // The same drawing from the benchmark's source cut into state.range(1)
@@ -153,24 +155,12 @@ void BM_DrawWordsJoined(benchmark::State& state) {
   for (std::size_t i = 0; i < sources; ++i) {
     const std::size_t begin = text.size() * i / sources;
     const std::size_t end = text.size() * (i + 1) / sources;
-    vorpel::ByteBuffer part;
-    part.Reserve(end - begin + 1);
-    part.Resize(end - begin);
-    std::copy(text.begin() + static_cast<std::ptrdiff_t>(begin),
-              text.begin() + static_cast<std::ptrdiff_t>(end), part.data());
-    parts.push_back(vorpel::BuildPool(std::move(part), settings));
+    parts.push_back(vorpel::BuildPool(
+        vorpel::test::MakeBuffer(std::string_view(text).substr(begin, end - begin)), settings));
   }
   text = std::string();
   const vorpel::SequencePool pool = vorpel::SequencePool::Join(std::move(parts));
-  DiscardingSink sink;
-  std::uint64_t seed = 1;
-  for (auto _ : state) {
-    vorpel::RandomDraw draw(seed++);
-    const auto error = vorpel::DrawSequences(pool, state.range(0), draw, sink);
-    benchmark::DoNotOptimize(error);
-  }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
-  state.counters["pool"] = static_cast<double>(pool.Size());
+  DrawFrom(state, pool);
 }
 
 void BM_DrawLetters(benchmark::State& state) { Draw(state, vorpel::kLettersMode, false); }
