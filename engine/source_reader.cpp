@@ -1,11 +1,18 @@
 #include "source_reader.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <bit>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -105,18 +112,41 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length,
   return SequencePool::FromEnds(std::move(text), std::move(ends));
 }
 
-// The code point starting at p in valid UTF-8 that ends at end, decoded
-// without branches on its length where four bytes can be read.
-inline char32_t DecodeNear(const char* p, const char* end) {
-  std::size_t length = 0;
-  if (end - p < 4) return DecodeAt(p, length);
-  std::uint32_t word;
-  std::memcpy(&word, p, 4);
+// The code point whose bytes start a little-endian word of four bytes of
+// valid UTF-8 (bytes after its last one are ignored), without branches on
+// its length, which varies from one code point to the next.
+inline char32_t DecodeWord(std::uint32_t word) {
   const std::uint32_t lead = word & 0xFF;
   const auto ones = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(lead)));
   const std::uint32_t full = ((lead & (0x7Fu >> ones)) << 18) | (((word >> 8) & 0x3F) << 12) |
                              (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F);
-  return full >> (6 * (4 - ones));
+  // An ASCII byte (no leading ones) stands alone in the top bits, as the
+  // lead byte of a one-byte sequence would; a table rather than a
+  // condition keeps the compiler from branching on it.
+  static constexpr std::array<unsigned char, 5> kShift = {18, 18, 12, 6, 0};
+  return full >> kShift[ones];
+}
+
+inline std::uint32_t LoadWord(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The code point of valid UTF-8 starting at p, where four bytes from p can
+// be read.
+inline char32_t DecodeStartingAt(const char* p) { return DecodeWord(LoadWord(p)); }
+
+// The code point of valid UTF-8 ending right before p, where the four
+// bytes before p can be read.
+inline char32_t DecodeEndingAt(const char* p) {
+  const std::uint32_t word = LoadWord(p - 4);
+  // Continuation bytes become zero bytes; the last byte before p is the
+  // word's highest, so the zero bytes above the first other one are the
+  // code point's continuation bytes.
+  const std::uint32_t others = (word ^ 0x80808080u) & 0xC0C0C0C0u;
+  const auto length = std::min(static_cast<unsigned>(std::countl_zero(others)) / 8 + 1, 4u);
+  return DecodeWord(word >> (8 * (4 - length)));
 }
 
 // No byte at all: the mask is always empty.
@@ -124,110 +154,332 @@ struct NoBytes {
   std::uint64_t Mask64(const char* /*p*/) const { return 0; }
 };
 
-// Words of a UTF-8 text with characters beyond ASCII. A separator must be
-// a whole character of the text. An ASCII separator between two ASCII
-// bytes always is one (the common case, decided 64 bytes at a time); the
-// others, and every place where a wider separator may start, are asked of
-// the character probe.
+// Where the words of a UTF-8 text with characters beyond ASCII end, a
+// block of 64 bytes at a time. A separator must be a whole character of
+// the text. An ASCII separator between two ASCII bytes always is one (the
+// common case, decided 64 bytes at a time); one beside a character beyond
+// ASCII is settled from the answers known for its neighbours; the others,
+// and every place where a wider separator may start, are asked of the
+// character probe.
+//
+// Blocks go in runs, each in increasing order from the block StartAt
+// names; separate runs may go in any order (a character probe is good for
+// one run).
+template <typename Matcher>
+class Utf8WordEnds {
+ public:
+  Utf8WordEnds(std::string_view text, const WordSeparators& word_seps,
+               const Matcher& ascii_separators, const ByteSet& wide_first)
+      : data_(text.data()),
+        size_(text.size()),
+        inner_end_(size_ >= 64 + 4 ? (size_ - 4) / 64 * 64 : 0),
+        is_separator_(word_seps.Bytes()),
+        wide_separators_(word_seps.Wide()),
+        ascii_separators_(ascii_separators),
+        wide_first_(wide_first),
+        probe_(text) {}
+
+  // Starts a run at base, a multiple of 64.
+  void StartAt(std::size_t base) {
+    ascii_before_ = base == 0 || static_cast<unsigned char>(data_[base - 1]) < 0x80;
+    probe_ = CharacterProbe(std::string_view(data_, size_));
+    pending_end_ = kNone;
+  }
+
+  // The last bytes of the separators in the block from base, as bits.
+  std::uint64_t Block(std::size_t base) {
+    // An inner block has four bytes that can be read on each side and
+    // lies wholly inside the text; the others (the first, and the last
+    // two) take the general way.
+    return base >= 64 && base < inner_end_ ? Cut<true>(base) : Cut<false>(base);
+  }
+
+  // The last byte of a separator that started in the run and ends after
+  // it, if there is one; the run's end forgets it.
+  std::optional<std::size_t> TakePending() {
+    const std::size_t pending = pending_end_;
+    pending_end_ = kNone;
+    if (pending == kNone) return std::nullopt;
+    return pending;
+  }
+
+  // The end of the last separator met in any run.
+  std::size_t LastSeparatorEnd() const { return last_separator_end_; }
+
+ private:
+  static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
+
+  // The doubtful ASCII bytes of a block whose neighbours on one side lie
+  // beyond ASCII (high), settled without a branch on the neighbour: the
+  // bits of those that may be joined to it, or whose neighbour's answer is
+  // not known yet.
+  template <bool kAfter>
+  static std::uint64_t Unsettled(const char* block, std::uint64_t high) {
+    constexpr std::uint8_t kJoins =
+        kAfter ? GraphemeBreaks::kJoinsAsciiBefore : GraphemeBreaks::kJoinsAsciiAfter;
+    std::uint64_t result = 0;
+    for (; high != 0; high &= high - 1) {
+      const auto bit = static_cast<unsigned>(std::countr_zero(high));
+      const char* at = block + bit;
+      const std::uint8_t answer = GraphemeBreaks::KnownAsciiNeighbour(
+          kAfter ? DecodeStartingAt(at + 1) : DecodeEndingAt(at));
+      const auto open = static_cast<std::uint8_t>((answer ^ GraphemeBreaks::kNeighbourKnown) &
+                                                  (GraphemeBreaks::kNeighbourKnown | kJoins));
+      result |= std::uint64_t{open != 0} << bit;
+    }
+    return result;
+  }
+
+  template <bool kInner>
+  std::uint64_t Cut(std::size_t base) {
+    const char* block = data_ + base;
+    std::uint64_t valid = ~std::uint64_t{0};
+    std::uint64_t ascii_after_last = 0;
+    char padded[64];
+    if constexpr (kInner) {
+      ascii_after_last = static_cast<unsigned char>(data_[base + 64]) < 0x80;
+    } else {
+      const std::size_t in_block = std::min<std::size_t>(64, size_ - base);
+      if (in_block < 64) {
+        std::memset(padded, 'x', sizeof padded);
+        std::memcpy(padded, block, in_block);
+        block = padded;
+        valid = (std::uint64_t{1} << in_block) - 1;
+      }
+      // The end of the text is a boundary too.
+      ascii_after_last = base + 64 >= size_ || static_cast<unsigned char>(data_[base + 64]) < 0x80;
+    }
+    const std::uint64_t ascii = ~HighBits64(block);
+    const std::uint64_t ascii_prev = (ascii << 1) | ascii_before_;
+    const std::uint64_t ascii_next = (ascii >> 1) | (ascii_after_last << 63);
+    ascii_before_ = ascii >> 63;
+    const std::uint64_t matches = ascii_separators_.Mask64(block) & valid;
+    std::uint64_t word_ends = matches & ascii_prev & ascii_next;
+    std::uint64_t doubtful = matches & ~word_ends;
+    if (!wide_separators_.empty()) {
+      // A wide separator starting with an ASCII byte needs a character
+      // beyond ASCII after it.
+      doubtful |= wide_first_.Mask64(block) & valid & (~ascii | ~ascii_next);
+    }
+    if (pending_end_ - base < 64) {
+      word_ends |= std::uint64_t{1} << (pending_end_ - base);
+      pending_end_ = kNone;
+    }
+    // An ASCII byte is a character by itself unless the code point before
+    // it joins it (a prepended mark) or the one after it does (a combining
+    // mark, a joiner): almost never. Each side is looked at only where the
+    // neighbour there lies beyond ASCII.
+    std::uint64_t slow = doubtful;
+    if constexpr (kInner) {
+      const std::uint64_t fast = doubtful & ascii;
+      const std::uint64_t open =
+          Unsettled<false>(block, fast & ~ascii_prev) | Unsettled<true>(block, fast & ~ascii_next);
+      word_ends |= fast & matches & ~open;
+      slow = (doubtful & ~ascii) | open;
+    }
+    for (; slow != 0; slow &= slow - 1) {
+      const auto bit = static_cast<unsigned>(std::countr_zero(slow));
+      word_ends |= SlowWay(base + bit, ((~ascii_prev) >> bit) & 1u, ((~ascii_next) >> bit) & 1u);
+    }
+    if constexpr (!kInner) {
+      // Only the last block can hold the end of the text.
+      if (base + 64 >= size_ && word_ends != 0) {
+        last_separator_end_ = std::max(
+            last_separator_end_, base + 64 - static_cast<std::size_t>(std::countl_zero(word_ends)));
+      }
+    }
+    return word_ends;
+  }
+
+  // Decides whether a separator starts at begin, and where it ends: the
+  // word end's bit in begin's block, or none (and pending_end_ when it ends
+  // in a later block).
+  std::uint64_t SlowWay(std::size_t begin, bool high_before, bool high_after) {
+    const std::size_t base = begin / 64 * 64;
+    const auto byte = static_cast<unsigned char>(data_[begin]);
+    if (byte < 0x80) {
+      // The two neighbours decide; their answers are learned for the way
+      // above.
+      char32_t before = ' ';
+      if (high_before) {
+        std::size_t lead = begin - 1;
+        while ((static_cast<unsigned char>(data_[lead]) & 0xC0) == 0x80) --lead;
+        std::size_t length = 0;
+        before = DecodeAt(data_ + lead, length);
+      }
+      char32_t after = ' ';
+      if (high_after && begin + 1 < size_) {
+        std::size_t length = 0;
+        after = DecodeAt(data_ + begin + 1, length);
+      }
+      GraphemeBreaks::AsciiNeighbour(before);
+      GraphemeBreaks::AsciiNeighbour(after);
+      if (!GraphemeBreaks::BreakBeforeAscii(before, byte)) return 0;  // inside a character
+      if (GraphemeBreaks::BreakAfterAscii(byte, after)) {
+        // A character by itself.
+        if (!is_separator_.Contains(data_[begin])) return 0;
+        last_separator_end_ = std::max(last_separator_end_, begin + 1);
+        return std::uint64_t{1} << (begin - base);
+      }
+      // A longer character starts here: it may be a wide separator.
+    }
+    const std::size_t end = probe_.CharacterAt(begin);
+    if (end == 0) return 0;
+    const std::string_view character(data_ + begin, end - begin);
+    const bool is_separator_here = character.size() == 1
+                                       ? is_separator_.Contains(character.front())
+                                       : std::find(wide_separators_.begin(), wide_separators_.end(),
+                                                   character) != wide_separators_.end();
+    if (!is_separator_here) return 0;
+    last_separator_end_ = std::max(last_separator_end_, end);
+    if (end - 1 - base < 64) return std::uint64_t{1} << (end - 1 - base);
+    pending_end_ = end - 1;
+    return 0;
+  }
+
+  const char* data_;
+  std::size_t size_;
+  std::size_t inner_end_;
+  const ByteSet& is_separator_;
+  const std::vector<std::string>& wide_separators_;
+  const Matcher& ascii_separators_;
+  const ByteSet& wide_first_;
+  CharacterProbe probe_;
+  std::uint64_t ascii_before_ = 1;  // the start of the text is a boundary
+  std::size_t pending_end_ = kNone;
+  std::size_t last_separator_end_ = 0;
+};
+
+// The word ends a second thread found, a word of bits per block of 64
+// bytes of the parts it took: the parts from `from` to the end.
+struct SharedWordEnds {
+  bool used = false;
+  std::size_t from = 0;
+  std::size_t region = 0;  // the lowest byte its parts could start at
+  // Written only for the parts taken, so left uninitialized: its pages
+  // are touched (and zeroed by the system) by the thread that fills them.
+  std::unique_ptr<std::uint64_t[]> ends;
+  std::size_t last_separator_end = 0;
+
+  void Mark(std::size_t last_byte) {
+    ends[(last_byte - region) / 64] |= std::uint64_t{1} << ((last_byte - region) % 64);
+  }
+  std::uint64_t BlockAt(std::size_t base) const { return ends[(base - region) / 64]; }
+};
+
+// Shares the finding of a text's word ends with a second thread. This
+// thread takes parts from the start and hands each to take_part(begin,
+// end), in order; the second takes parts from the end, with a finder of
+// its own from make_finder, and keeps their word ends, until the two
+// meet. The second goes no lower than the middle, which bounds the memory
+// it keeps (one bit per byte of its parts); on a busy machine, where it
+// gets little time, this thread takes more parts. Unused (nothing taken)
+// when no second thread can start.
+template <typename TakePart, typename MakeFinder>
+SharedWordEnds ShareWordEnds(std::size_t size, std::size_t part_bytes, bool second_half_first,
+                             TakePart take_part, MakeFinder make_finder) {
+  SharedWordEnds shared;
+  const std::size_t part = part_bytes / 64 * 64;
+  const std::size_t parts = (size + part - 1) / part;
+  if (parts < 2 || parts > std::numeric_limits<std::uint32_t>::max()) return shared;
+  const std::size_t lowest_second = parts / 2;
+  shared.region = lowest_second * part;
+  try {
+    shared.ends.reset(new std::uint64_t[(size - shared.region + 63) / 64]);
+  } catch (const std::bad_alloc&) {
+    return {};  // one thread does it all, without the memory
+  }
+
+  // The next part from the start (high half) and the end of the parts
+  // left (low half), changed together.
+  std::atomic<std::uint64_t> bounds{parts};
+  const auto claim = [&bounds, lowest_second](bool from_start) -> std::optional<std::size_t> {
+    std::uint64_t now = bounds.load();
+    for (;;) {
+      const std::uint64_t front = now >> 32;
+      const std::uint64_t back = now & 0xFFFFFFFFu;
+      if (front >= back || (!from_start && back - 1 < lowest_second)) return std::nullopt;
+      const std::uint64_t next = from_start ? now + (std::uint64_t{1} << 32) : now - 1;
+      if (bounds.compare_exchange_weak(now, next)) return from_start ? front : back - 1;
+    }
+  };
+
+  std::thread second;
+  try {
+    second = std::thread([&] {
+      auto finder = make_finder();
+      while (const auto taken = claim(false)) {
+        const std::size_t begin = *taken * part;
+        const std::size_t end = std::min(size, begin + part);
+        finder.StartAt(begin);
+        for (std::size_t base = begin; base < end; base += 64) {
+          shared.ends[(base - shared.region) / 64] = finder.Block(base);
+        }
+        // Its later parts are done already.
+        if (const auto pending = finder.TakePending()) shared.Mark(*pending);
+      }
+      shared.last_separator_end = finder.LastSeparatorEnd();
+    });
+  } catch (const std::system_error&) {
+    return {};
+  }
+  if (second_half_first) second.join();
+  try {
+    while (const auto taken = claim(true)) {
+      take_part(*taken * part, std::min(size, (*taken + 1) * part));
+    }
+  } catch (...) {
+    bounds.store((std::uint64_t{parts} << 32) | parts);  // nothing more for the second
+    if (second.joinable()) second.join();
+    throw;
+  }
+  if (second.joinable()) second.join();
+  shared.used = true;
+  shared.from = std::min(size, static_cast<std::size_t>(bounds.load() >> 32) * part);
+  return shared;
+}
+
 template <typename Matcher>
 SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSeparators& word_seps,
-                          const Matcher& ascii_separators) {
+                          const Matcher& ascii_separators, const WordCutSharing& sharing) {
   const std::size_t size = text.size();
   const bool wide = size + word_seps.Closer().size() > std::numeric_limits<std::uint32_t>::max();
   ItemEnds ends(wide);
   ItemCutter cutter(ends, seq_length);
-  CharacterProbe probe(std::string_view(text.data(), size));
-  const ByteSet& is_separator = word_seps.Bytes();
-  const std::vector<std::string>& wide_separators = word_seps.Wide();
   ByteSet wide_first;
-  for (const auto& separator : wide_separators) wide_first.Insert(separator.front());
+  for (const auto& separator : word_seps.Wide()) wide_first.Insert(separator.front());
 
+  // The answers for ASCII neighbours, so that the fast way never meets an
+  // unknown one there.
+  for (char32_t c = 0; c < 0x80; ++c) GraphemeBreaks::AsciiNeighbour(c);
+
+  const std::string_view whole(text.data(), size);
+  Utf8WordEnds<Matcher> finder(whole, word_seps, ascii_separators, wide_first);
   std::size_t last_separator_end = 0;
-  std::size_t pending_end = std::numeric_limits<std::size_t>::max();
-  std::uint64_t ascii_before = 1;  // the start of the text is a boundary
-  char padded[64];
-  const char* data = text.data();
-  for (std::size_t base = 0; base < size; base += 64) {
-    const char* block = data + base;
-    const std::size_t in_block = std::min<std::size_t>(64, size - base);
-    if (in_block < 64) {
-      std::memset(padded, 'x', sizeof padded);
-      std::memcpy(padded, block, in_block);
-      block = padded;
-    }
-    const std::uint64_t ascii = ~HighBits64(block);
-    const std::uint64_t valid =
-        in_block < 64 ? (std::uint64_t{1} << in_block) - 1 : ~std::uint64_t{0};
-    // The end of the text is a boundary too.
-    const std::uint64_t ascii_after_last =
-        base + 64 >= size || static_cast<unsigned char>(data[base + 64]) < 0x80;
-    const std::uint64_t ascii_prev = (ascii << 1) | ascii_before;
-    const std::uint64_t ascii_next = (ascii >> 1) | (ascii_after_last << 63);
-    const std::uint64_t matches = ascii_separators.Mask64(block) & valid;
-    std::uint64_t word_ends = matches & ascii_prev & ascii_next;
-    std::uint64_t doubtful = matches & ~word_ends;
-    if (!wide_separators.empty()) {
-      // A wide separator starting with an ASCII byte needs a character
-      // beyond ASCII after it.
-      doubtful |= wide_first.Mask64(block) & valid & (~ascii | ~ascii_next);
-    }
-    if (pending_end - base < 64) {
-      word_ends |= std::uint64_t{1} << (pending_end - base);
-      pending_end = std::numeric_limits<std::size_t>::max();
-    }
-    while (doubtful != 0) {
-      const unsigned bit = static_cast<unsigned>(std::countr_zero(doubtful));
-      doubtful &= doubtful - 1;
-      const std::size_t begin = base + bit;
-      const auto byte = static_cast<unsigned char>(data[begin]);
-      if (byte < 0x80) {
-        // An ASCII byte is a character by itself unless the code point
-        // before joins it (a prepended mark) or the one after joins it
-        // (a combining mark): its two neighbours decide.
-        // Both sides are looked at without branches on the lengths of
-        // the code points, which vary from one to the next.
-        const bool high_before = ((~ascii_prev) >> bit) & 1u;
-        const bool high_after = ((~ascii_next) >> bit) & 1u && begin + 1 < size;
-        char32_t before = ' ';
-        if (high_before) {
-          std::size_t lead = begin - 1;
-          while ((static_cast<unsigned char>(data[lead]) & 0xC0) == 0x80) --lead;
-          before = DecodeNear(data + lead, data + size);
-        }
-        const char32_t after = high_after ? DecodeNear(data + begin + 1, data + size) : U' ';
-        if (!GraphemeBreaks::BreakBeforeAscii(before, byte)) continue;  // inside a character
-        const bool alone = GraphemeBreaks::BreakAfterAscii(byte, after);
-        if (alone) {
-          if (!is_separator.Contains(data[begin])) continue;
-          word_ends |= std::uint64_t{1} << bit;
-          last_separator_end = begin + 1;
-          continue;
-        }
-        // A longer character starts here: it may be a wide separator.
-      }
-      const std::size_t end = probe.CharacterAt(begin);
-      if (end == 0) continue;
-      const std::string_view character(data + begin, end - begin);
-      const bool is_separator_here = character.size() == 1
-                                         ? is_separator.Contains(character.front())
-                                         : std::find(wide_separators.begin(), wide_separators.end(),
-                                                     character) != wide_separators.end();
-      if (!is_separator_here) continue;
-      if (end - 1 - base < 64) {
-        word_ends |= std::uint64_t{1} << (end - 1 - base);
-      } else {
-        pending_end = end - 1;
-      }
-      last_separator_end = end;
-    }
-    // Only the last block can hold the end of the text.
-    if (base + 64 >= size && word_ends != 0) {
-      last_separator_end = std::max(
-          last_separator_end, base + 64 - static_cast<std::size_t>(std::countl_zero(word_ends)));
-    }
-    cutter.Take(word_ends, base);
-    ascii_before = ascii >> 63;
+  SharedWordEnds shared;
+  if (size >= sharing.minimum_size && sharing.part_bytes >= 64 &&
+      std::thread::hardware_concurrency() >= 2) {
+    shared = ShareWordEnds(
+        size, sharing.part_bytes, sharing.second_half_first,
+        [&](std::size_t begin, std::size_t end) {
+          for (std::size_t base = begin; base < end; base += 64) {
+            cutter.Take(finder.Block(base), base);
+          }
+        },
+        [&] { return Utf8WordEnds<Matcher>(whole, word_seps, ascii_separators, wide_first); });
   }
+  if (!shared.used) {
+    for (std::size_t base = 0; base < size; base += 64) cutter.Take(finder.Block(base), base);
+  } else {
+    // A separator that started before the second thread's parts may end
+    // in them.
+    if (const auto pending = finder.TakePending()) shared.Mark(*pending);
+    for (std::size_t base = shared.from; base < size; base += 64) {
+      cutter.Take(shared.BlockAt(base), base);
+    }
+    last_separator_end = shared.last_separator_end;
+  }
+  last_separator_end = std::max(last_separator_end, finder.LastSeparatorEnd());
 
   if (last_separator_end != size) {
     CloseLastWord(text, ends, word_seps.Closer());
@@ -238,20 +490,24 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
 }
 
 SequencePool BuildUtf8WordPool(ByteBuffer text, std::size_t seq_length,
-                               const WordSeparators& word_seps) {
+                               const WordSeparators& word_seps, const WordCutSharing& sharing) {
   if (text.size() == 0) return {};
   const ByteSet& separators = word_seps.Bytes();
   switch (separators.Members().size()) {
-    case 0: return CutUtf8Words(std::move(text), seq_length, word_seps, NoBytes());
+    case 0: return CutUtf8Words(std::move(text), seq_length, word_seps, NoBytes(), sharing);
     case 1:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<1>(separators));
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<1>(separators),
+                          sharing);
     case 2:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<2>(separators));
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<2>(separators),
+                          sharing);
     case 3:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<3>(separators));
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<3>(separators),
+                          sharing);
     case 4:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<4>(separators));
-    default: return CutUtf8Words(std::move(text), seq_length, word_seps, separators);
+      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<4>(separators),
+                          sharing);
+    default: return CutUtf8Words(std::move(text), seq_length, word_seps, separators, sharing);
   }
 }
 
@@ -279,7 +535,7 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Enco
 }
 
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, TextEncoding encoding,
-                       bool ascii_only) {
+                       bool ascii_only, const WordCutSharing& sharing) {
   // A length of 0 (which the Options dialog accepts) would take no unit per
   // pass and never use up the source: it yields no items.
   if (settings.SeqLength <= 0) return {};
@@ -301,7 +557,7 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Text
     for (const char c : word_seps.Closer())
       ascii_items = ascii_items && static_cast<unsigned char>(c) < 0x80;
     pool = bytewise ? BuildWordPool(std::move(text), seq_length, word_seps)
-                    : BuildUtf8WordPool(std::move(text), seq_length, word_seps);
+                    : BuildUtf8WordPool(std::move(text), seq_length, word_seps, sharing);
   }
   pool.SetEncoding(encoding, ascii_items);
   return pool;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string_view>
 
@@ -37,8 +38,20 @@ TextEncoding ChooseEncoding(const Utf8Check& check, EncodingChoice choice);
 // second is told the encoding and whether the text is all ASCII.
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings,
                        EncodingChoice choice = EncodingChoice::Auto);
+//
+// The word ends of a long UTF-8 text are found by two threads when the
+// machine has two cores: texts of minimum_size bytes or more, shared out
+// in parts of part_bytes (a multiple of 64). The items are the same either
+// way; tests take small parts to go the shared way on short texts.
+struct WordCutSharing {
+  std::size_t minimum_size = std::size_t{32} << 20;
+  std::size_t part_bytes = std::size_t{1} << 20;
+  // The second thread takes every part it may (the second half) before
+  // the first starts: a split that does not depend on timing, for tests.
+  bool second_half_first = false;
+};
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, TextEncoding encoding,
-                       bool ascii_only);
+                       bool ascii_only, const WordCutSharing& sharing = {});
 
 enum class ReadOutcome {
   Missing,  // no file at the path: beep and ErrorFNE, pool kept

@@ -307,6 +307,7 @@ std::atomic<std::uint8_t> GraphemeBreaks::class_cache_[0x110000];
 std::atomic<std::uint8_t> GraphemeBreaks::transitions_[kClasses][kClasses];
 std::atomic<char32_t> GraphemeBreaks::example_[kClasses];
 std::atomic<std::uint8_t> GraphemeBreaks::joins_ascii_[kClasses];
+std::atomic<std::uint8_t> GraphemeBreaks::ascii_neighbour_[kClasses];
 
 GraphemeBreaks::State GraphemeBreaks::StartState() {
   // After a control character every character starts anew (and the state
@@ -342,6 +343,23 @@ bool GraphemeBreaks::LearnJoinsAscii(State state) {
   joins_ascii_[state].store(static_cast<std::uint8_t>(kKnownBit | (joins ? 1 : 0)),
                             std::memory_order_relaxed);
   return joins;
+}
+
+std::uint8_t GraphemeBreaks::AsciiNeighbour(char32_t cp) {
+  const std::uint8_t cls = ClassOf(cp);
+  const std::uint8_t known = ascii_neighbour_[cls].load(std::memory_order_relaxed);
+  if (known != 0) return known;
+  // Both answers depend on cp's class alone: the state after cp, whatever
+  // came before it, is its class when an ASCII character follows (see
+  // BreakBeforeAscii), and the state after an ASCII character is that
+  // character's class.
+  std::uint8_t answer = kNeighbourKnown;
+  for (unsigned char c = 0; c < 0x80; ++c) {
+    if (!BreakBeforeAscii(cp, c)) answer |= kJoinsAsciiAfter;
+    if (!BreakAfterAscii(c, cp)) answer |= kJoinsAsciiBefore;
+  }
+  ascii_neighbour_[cls].store(answer, std::memory_order_relaxed);
+  return answer;
 }
 
 std::uint8_t GraphemeBreaks::LearnTransition(State state, std::uint8_t next_class) {

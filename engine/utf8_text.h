@@ -143,6 +143,28 @@ class GraphemeBreaks {
     return known != 0 ? (known & 1u) != 0 : LearnJoinsAscii(state);
   }
 
+  // What a code point may do to an ASCII character right beside it, as
+  // bits. An answer always has kNeighbourKnown set.
+  static constexpr std::uint8_t kNeighbourKnown = 0x80;
+  // An ASCII character right after it may belong to its character (it is
+  // a prepended mark).
+  static constexpr std::uint8_t kJoinsAsciiAfter = 1;
+  // It may belong to the character of an ASCII character right before it
+  // (a combining mark, a joiner, a spacing mark).
+  static constexpr std::uint8_t kJoinsAsciiBefore = 2;
+
+  // The answer for cp, learning it when it is new.
+  static std::uint8_t AsciiNeighbour(char32_t cp);
+  // The answer for cp when it is known, 0 otherwise: no branch, for the
+  // loops that ask it millions of times and take a slower way on 0.
+  static std::uint8_t KnownAsciiNeighbour(char32_t cp) {
+    // An unknown code point reads as class 0, which no code point has and
+    // whose entry stays 0.
+    const auto cls =
+        static_cast<std::uint8_t>(class_cache_[cp].load(std::memory_order_relaxed) & kStateMask);
+    return ascii_neighbour_[cls].load(std::memory_order_relaxed);
+  }
+
  private:
   static constexpr std::uint8_t kStateMask = 0x1F;
   static constexpr std::uint8_t kBreakBit = 0x20;
@@ -170,6 +192,8 @@ class GraphemeBreaks {
   static std::atomic<char32_t> example_[kClasses];
   // kKnownBit | 1 when some ASCII character can join what came before.
   static std::atomic<std::uint8_t> joins_ascii_[kClasses];
+  // AsciiNeighbour's answers by class, 0 until learned.
+  static std::atomic<std::uint8_t> ascii_neighbour_[kClasses];
 };
 
 // Cuts valid UTF-8 text into its characters.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -292,6 +293,77 @@ TEST(Utf8ReaderDifferential, LongTextAcrossManyBlocksAndItems) {
                                     test::ReferenceReadAuto(text, seq_length, mode, word_sep)),
               "");
   }
+}
+
+// Long texts are shared out between two threads in parts; with parts of a
+// few blocks, texts of some kilobytes go that way, with characters and
+// separators across the parts' edges, and one separator longer than a part.
+TEST(Utf8ReaderDifferential, SharedOutInPartsGivesTheSameItems) {
+  std::string long_mark = "e";
+  for (int i = 0; i < 40; ++i) long_mark += kCombiningAcute;  // 81 bytes, one character
+  std::vector<std::string> separators = Separators();
+  separators.push_back(long_mark);
+  separators.push_back(" " + long_mark);
+  // A space that a prepended mark at the end of the part before joins:
+  // no separator.
+  std::string joined_across;
+  for (int i = 0; i < 20; ++i) {
+    joined_across += std::string(62, 'a') + "\xD8\x80" + " " + std::string(63, 'b');
+  }
+  std::mt19937 random(515);
+  int failures = 0;
+  for (int round = 0; round < 120 && failures < 5; ++round) {
+    const std::string& word_sep =
+        round == 0 ? std::string(" ") : separators[random() % separators.size()];
+    std::string text = round == 0 ? joined_across : std::string();
+    const std::size_t target = 200 + random() % 6000;
+    while (text.size() < target) {
+      text += test::RandomUtf8(random, 20, {" ", " ", kEmDash, long_mark, kThumbsMedium});
+    }
+    const auto seq_length = static_cast<std::int16_t>(1 + random() % 5);
+    const GenerationSettings settings = Settings(kWordsMode, seq_length, word_sep);
+    const Items expected = test::ReferenceReadAuto(text, seq_length, kWordsMode, word_sep);
+    for (const auto& [part_bytes, halves] : std::vector<std::pair<std::size_t, bool>>{
+             {64, true}, {128, true}, {200, true}, {1024, true}, {64, false}, {1024, false}}) {
+      const Items built =
+          PoolItems(BuildPool(test::MakeBuffer(text, word_sep.size()), settings, TextEncoding::Utf8,
+                              CheckUtf8(text).ascii_only, WordCutSharing{0, part_bytes, halves}));
+      if (built != expected) {
+        ADD_FAILURE() << "parts of " << part_bytes << (halves ? ", halves" : ", raced")
+                      << " SeqLength " << seq_length << " WordSep " << Escaped(word_sep)
+                      << "\n first difference " << test::FirstDifference(built, expected);
+        ++failures;
+      }
+    }
+  }
+}
+
+// A source long enough for the program's own sharing (parts of 1 MiB, two
+// threads racing for them) gives the items of one thread.
+TEST(Utf8ReaderDifferential, ALongSourceSharedOutGivesTheItemsOfOneThread) {
+  std::mt19937 random(33);
+  std::string chunk;
+  while (chunk.size() < (std::size_t{1} << 20) + 4099) {
+    chunk += test::RandomUtf8(random, 40, {" ", " ", " ", kEmDash, kThumbsMedium});
+  }
+  std::string text;
+  while (text.size() < (std::size_t{33} << 20)) text += chunk;
+  const GenerationSettings settings = Settings(kWordsMode, 3, std::string(" ") + kEmDash);
+  const auto cut = [&](const WordCutSharing& sharing) {
+    return BuildPool(test::MakeBuffer(text, 8), settings, TextEncoding::Utf8, false, sharing);
+  };
+  const SequencePool shared = cut(WordCutSharing{});
+  const SequencePool alone = cut(WordCutSharing{std::numeric_limits<std::size_t>::max()});
+  ASSERT_EQ(shared.Size(), alone.Size());
+  ASSERT_GT(alone.Size(), 100000u);
+  std::size_t differences = 0;
+  for (std::size_t i = 0; i < alone.Size(); ++i) {
+    if (shared.Item(i) != alone.Item(i) && ++differences <= 3) {
+      ADD_FAILURE() << "item " << i << ": " << Escaped(std::string(shared.Item(i))) << " against "
+                    << Escaped(std::string(alone.Item(i)));
+    }
+  }
+  EXPECT_EQ(differences, 0u);
 }
 
 // ---------------------------------------------------------------------------
