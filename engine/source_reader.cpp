@@ -371,18 +371,19 @@ struct SharedWordEnds {
 // thread takes parts from the start and hands each to take_part(begin,
 // end), in order; the second takes parts from the end, with a finder of
 // its own from make_finder, and keeps their word ends, until the two
-// meet. The second goes no lower than the middle, which bounds the memory
-// it keeps (one bit per byte of its parts); on a busy machine, where it
-// gets little time, this thread takes more parts. Unused (nothing taken)
-// when no second thread can start.
+// meet. This thread also cuts the items, and goes slower, so they meet
+// before the middle; the second goes no lower than a quarter of the way
+// in, which bounds the memory it keeps (a bit per byte of its parts). On a
+// busy machine, where the second gets little time, this thread takes more
+// parts. Unused (nothing taken) when no second thread can start.
 template <typename TakePart, typename MakeFinder>
-SharedWordEnds ShareWordEnds(std::size_t size, std::size_t part_bytes, bool second_half_first,
+SharedWordEnds ShareWordEnds(std::size_t size, std::size_t part_bytes, bool second_first,
                              TakePart take_part, MakeFinder make_finder) {
   SharedWordEnds shared;
   const std::size_t part = part_bytes / 64 * 64;
   const std::size_t parts = (size + part - 1) / part;
   if (parts < 2 || parts > std::numeric_limits<std::uint32_t>::max()) return shared;
-  const std::size_t lowest_second = parts / 2;
+  const std::size_t lowest_second = parts / 4;
   shared.region = lowest_second * part;
   try {
     shared.ends.reset(new std::uint64_t[(size - shared.region + 63) / 64]);
@@ -423,7 +424,7 @@ SharedWordEnds ShareWordEnds(std::size_t size, std::size_t part_bytes, bool seco
   } catch (const std::system_error&) {
     return {};
   }
-  if (second_half_first) second.join();
+  if (second_first) second.join();
   try {
     while (const auto taken = claim(true)) {
       take_part(*taken * part, std::min(size, (*taken + 1) * part));
@@ -460,7 +461,7 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
   if (size >= sharing.minimum_size && sharing.part_bytes >= 64 &&
       std::thread::hardware_concurrency() >= 2) {
     shared = ShareWordEnds(
-        size, sharing.part_bytes, sharing.second_half_first,
+        size, sharing.part_bytes, sharing.second_first,
         [&](std::size_t begin, std::size_t end) {
           for (std::size_t base = begin; base < end; base += 64) {
             cutter.Take(finder.Block(base), base);

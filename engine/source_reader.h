@@ -46,9 +46,10 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings,
 struct WordCutSharing {
   std::size_t minimum_size = std::size_t{32} << 20;
   std::size_t part_bytes = std::size_t{1} << 20;
-  // The second thread takes every part it may (the second half) before
-  // the first starts: a split that does not depend on timing, for tests.
-  bool second_half_first = false;
+  // The second thread takes every part it may (all from a quarter of the
+  // way in) before the first starts: a split that does not depend on
+  // timing, for tests.
+  bool second_first = false;
 };
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, TextEncoding encoding,
                        bool ascii_only, const WordCutSharing& sharing = {});
