@@ -29,15 +29,12 @@ struct Filled {
   std::error_code error;
 };
 
-// Shows the bytes read to whoever observes them.
-using Observer = std::function<void(std::string_view)>;
-
 // Reads count bytes at offset of a regular file into fresh memory, one
 // part of a huge page at a time, each part given its pages and backed with
 // memory just before it is read into (see PartFiller). Each piece read is
-// shown to observe, if given, while it is still in the cache.
+// shown to observer, if given, while it is still in the cache.
 Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
-              page_advice::PartFiller& pages, const Observer& observe = {}) {
+              page_advice::PartFiller& pages, ReadObserver* observer = nullptr) {
   const std::size_t part = page_advice::PartFiller::PartSize();
   Filled filled;
   while (filled.bytes < count) {
@@ -48,7 +45,7 @@ Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
         ReadSomeAt(fd, std::span<char>(into + filled.bytes, want), offset + filled.bytes, got);
     pages.End();
     if (filled.error || got == 0) break;
-    if (observe) observe(std::string_view(into + filled.bytes, got));
+    if (observer != nullptr) observer->Observe(std::string_view(into + filled.bytes, got));
     filled.bytes += got;
   }
   return filled;
@@ -68,13 +65,14 @@ constexpr std::size_t kTwoPartMinimum = std::size_t{32} << 20;
 // cores share. Both halves are done before this returns. The result is
 // what one reader from the start would have seen: where the file ends
 // inside the first half (it shrank meanwhile), nothing of the second half
-// is kept. observe, if given, is shown every byte kept, in order: the
-// first half as it is read, the second once both are done.
-Filled FillWhole(int fd, char* into, std::size_t size, const Observer& observe) {
+// is kept. observer, if given, is shown every byte kept: the first half as
+// it is read; the second as it is read by the observer's Midway one, which
+// it joins at the end, or after both are done when it has none.
+Filled FillWhole(int fd, char* into, std::size_t size, ReadObserver* observer) {
   const std::size_t free_parts = page_advice::PartFiller::FreeParts();
   if (std::thread::hardware_concurrency() < 2) {
     page_advice::PartFiller pages(free_parts);
-    return FillAt(fd, into, size, 0, pages, observe);
+    return FillAt(fd, into, size, 0, pages, observer);
   }
   // Split on a part boundary, so no huge page is touched by both; the free
   // huge blocks are shared out in the same proportion.
@@ -83,45 +81,50 @@ Filled FillWhole(int fd, char* into, std::size_t size, const Observer& observe) 
   const std::size_t first_free = free_parts / 2;
   page_advice::PartFiller first_pages(first_free);
   page_advice::PartFiller second_pages(free_parts - first_free);
+  const std::unique_ptr<ReadObserver> second_observer =
+      observer != nullptr ? observer->Midway(half) : nullptr;
   Filled second;
   std::thread helper;
   try {
-    helper =
-        std::thread([&] { second = FillAt(fd, into + half, size - half, half, second_pages); });
+    helper = std::thread([&] {
+      second = FillAt(fd, into + half, size - half, half, second_pages, second_observer.get());
+    });
   } catch (const std::system_error&) {
     // No thread to be had: this one reads both halves.
   }
-  const Filled first = FillAt(fd, into, half, 0, first_pages, observe);
+  const Filled first = FillAt(fd, into, half, 0, first_pages, observer);
   if (helper.joinable()) {
     helper.join();
   } else {
-    second = FillAt(fd, into + half, size - half, half, second_pages);
+    second = FillAt(fd, into + half, size - half, half, second_pages, second_observer.get());
   }
   if (first.error || first.bytes < half) return first;
   if (second.error) return second;
-  if (observe) {
+  if (second_observer != nullptr) {
+    observer->Join(*second_observer);
+  } else if (observer != nullptr) {
     for (std::size_t done = 0; done < second.bytes; done += kObservedPiece) {
-      observe(std::string_view(into + half + done, std::min(kObservedPiece, second.bytes - done)));
+      observer->Observe(
+          std::string_view(into + half + done, std::min(kObservedPiece, second.bytes - done)));
     }
   }
   return Filled{half + second.bytes, {}};
 }
 
-}  // namespace
+// Shows every piece to a function, in order.
+class FunctionObserver final : public ReadObserver {
+ public:
+  explicit FunctionObserver(const std::function<void(std::string_view)>& observe)
+      : observe_(observe) {}
+  void Observe(std::string_view piece) override { observe_(piece); }
 
-bool FileExists(const fs::path& path) {
-  if (path.empty()) return false;
-  std::error_code ignored;
-  const fs::file_status status = fs::status(path, ignored);
-  return fs::exists(status) && !fs::is_directory(status);
-}
+ private:
+  const std::function<void(std::string_view)>& observe_;
+};
 
-FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare) {
-  return ReadWholeFile(path, out, spare, {});
-}
-
-FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
-                         const std::function<void(std::string_view)>& observe) {
+// Reads as ReadWholeFile does, showing the pieces to observer if given.
+FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::size_t spare,
+                                 ReadObserver* observer) {
   out.Clear();
   ReadableFile file;
   if (auto code = OpenForReading(path, /*follow_links=*/true, file)) return MakeError(path, code);
@@ -134,7 +137,7 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
     out.Reserve(std::max<std::size_t>(expected, 1 << 16) + spare);
     std::size_t length = 0;
     if (file.regular && expected >= kTwoPartMinimum) {
-      const Filled filled = FillWhole(fd, out.data(), expected, observe);
+      const Filled filled = FillWhole(fd, out.data(), expected, observer);
       if (filled.error) {
         out.Clear();
         return MakeError(path, filled.error);
@@ -161,17 +164,17 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
         if (got == 0) break;
         out.Reserve((out.capacity() - spare) * 2 + spare);
         std::memcpy(out.data() + length, probe, got);
-        if (observe) observe(std::string_view(out.data() + length, got));
+        if (observer != nullptr) observer->Observe(std::string_view(out.data() + length, got));
         length += got;
         continue;
       }
-      const std::size_t wanted = observe ? std::min(room, kObservedPiece) : room;
+      const std::size_t wanted = observer != nullptr ? std::min(room, kObservedPiece) : room;
       if (auto code = read_more(std::span<char>(out.data() + length, wanted), got)) {
         out.Clear();
         return MakeError(path, code);
       }
       if (got == 0) break;
-      if (observe) observe(std::string_view(out.data() + length, got));
+      if (observer != nullptr) observer->Observe(std::string_view(out.data() + length, got));
       length += got;
     }
     out.Resize(length);
@@ -180,6 +183,31 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
     return MakeError(path, std::make_error_code(std::errc::not_enough_memory));
   }
   return std::nullopt;
+}
+
+}  // namespace
+
+bool FileExists(const fs::path& path) {
+  if (path.empty()) return false;
+  std::error_code ignored;
+  const fs::file_status status = fs::status(path, ignored);
+  return fs::exists(status) && !fs::is_directory(status);
+}
+
+FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare) {
+  return ReadWholeFileObserved(path, out, spare, nullptr);
+}
+
+FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
+                         ReadObserver& observer) {
+  return ReadWholeFileObserved(path, out, spare, &observer);
+}
+
+FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
+                         const std::function<void(std::string_view)>& observe) {
+  if (!observe) return ReadWholeFileObserved(path, out, spare, nullptr);
+  FunctionObserver observer(observe);
+  return ReadWholeFileObserved(path, out, spare, &observer);
 }
 
 FileStatus ForEachBlock(const fs::path& path, bool follow_links, std::size_t block_size,

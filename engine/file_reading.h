@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -32,11 +33,34 @@ bool FileExists(const std::filesystem::path& path);
 FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare = 0);
 
 /**
- * As above, and calls observe with each piece of the content right after it
- * has been read, in order (pieces of at most 256 KiB, so that observe finds
- * them still in the processor's cache). A check of the whole text then
- * costs little more than the read.
+ * Sees the content of a file as it is read, a piece at a time, each right
+ * after it has been read (pieces of at most 256 KiB, so that they are
+ * still in the processor's cache): a check of the whole text then costs
+ * little more than the read.
+ *
+ * A long regular file is read in two parts at once. An observer that can
+ * see the second part from another thread gives, from Midway, the
+ * observer of the part from that offset on; once both parts are read, and
+ * the second is kept, Join hands it back. Otherwise (Midway gives null)
+ * the second part is shown to Observe after the first, in order.
  */
+class ReadObserver {
+ public:
+  ReadObserver() = default;
+  ReadObserver(const ReadObserver&) = delete;
+  ReadObserver& operator=(const ReadObserver&) = delete;
+  virtual ~ReadObserver() = default;
+
+  virtual void Observe(std::string_view piece) = 0;
+  virtual std::unique_ptr<ReadObserver> Midway(std::size_t /*offset*/) { return nullptr; }
+  virtual void Join(ReadObserver& /*second*/) {}
+};
+
+/** As above, and shows each piece of the content to observer. */
+FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare,
+                         ReadObserver& observer);
+
+/** As above, with every piece shown to observe in order. */
 FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare,
                          const std::function<void(std::string_view)>& observe);
 

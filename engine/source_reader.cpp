@@ -512,6 +512,27 @@ SequencePool BuildUtf8WordPool(ByteBuffer text, std::size_t seq_length,
   }
 }
 
+// Checks a text for UTF-8 as it is read; the second part of a long file
+// is checked by the thread that reads it.
+class Utf8ReadCheck final : public ReadObserver {
+ public:
+  Utf8ReadCheck() = default;
+  explicit Utf8ReadCheck(Utf8Checker checker) : checker_(checker) {}
+
+  void Observe(std::string_view piece) override { checker_.Feed(piece); }
+  std::unique_ptr<ReadObserver> Midway(std::size_t offset) override {
+    return std::make_unique<Utf8ReadCheck>(Utf8Checker::Midway(offset));
+  }
+  void Join(ReadObserver& second) override {
+    // The one given is the one Midway made.
+    checker_.Join(static_cast<Utf8ReadCheck&>(second).checker_);
+  }
+  Utf8Check Result() const { return checker_.Finish(); }
+
+ private:
+  Utf8Checker checker_;
+};
+
 }  // namespace
 
 bool IsSeparatorChar(std::string_view c, std::string_view word_sep) {
@@ -581,17 +602,16 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
     const std::size_t spare = std::max<std::size_t>(1, session.settings.WordSep.size());
     // The text is checked for UTF-8 piece by piece as it is read, while
     // each piece is still in the cache.
-    Utf8Checker checker;
-    const auto check_piece = [&checker](std::string_view piece) { checker.Feed(piece); };
+    Utf8ReadCheck checker;
     const FileStatus read_error = choice == EncodingChoice::Bytes
                                       ? ReadWholeFile(path, text, spare)
-                                      : ReadWholeFile(path, text, spare, check_piece);
+                                      : ReadWholeFile(path, text, spare, checker);
     if (read_error) {
       ReportFileError(reporter, *read_error);
       return ReadOutcome::Failed;
     }
     const Utf8Check check =
-        choice == EncodingChoice::Bytes ? Utf8Check{std::size_t{0}, false} : checker.Finish();
+        choice == EncodingChoice::Bytes ? Utf8Check{std::size_t{0}, false} : checker.Result();
     if (choice == EncodingChoice::Utf8 && !check.Valid()) {
       ReportError(reporter, ErrorKind::IO,
                   path.string() + ": not UTF-8: the first invalid byte sequence starts at byte " +

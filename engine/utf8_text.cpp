@@ -224,8 +224,41 @@ Utf8Check CheckUtf8(std::string_view text) {
   return result;
 }
 
-void Utf8Checker::Feed(std::string_view piece) {
+Utf8Checker Utf8Checker::Midway(std::size_t offset) {
+  Utf8Checker checker;
+  checker.taking_head_ = true;
+  checker.consumed_ = offset;
+  return checker;
+}
+
+void Utf8Checker::Join(const Utf8Checker& next) {
+  // The continuation bytes at the start of the next part end the sequence
+  // this one leaves open, or are stray.
+  Feed(std::string_view(next.head_.data(), next.head_size_));
   if (first_invalid_) return;
+  if (carry_size_ > 0) {
+    first_invalid_ = consumed_;  // cut short where the next part begins
+    return;
+  }
+  first_invalid_ = next.first_invalid_;
+  ascii_only_ = ascii_only_ && next.ascii_only_;
+  consumed_ = next.consumed_;
+  carry_ = next.carry_;
+  carry_size_ = next.carry_size_;
+}
+
+void Utf8Checker::Feed(std::string_view piece) {
+  while (taking_head_ && !piece.empty()) {
+    if (head_size_ == head_.size() || !IsContinuation(static_cast<unsigned char>(piece[0]))) {
+      taking_head_ = false;
+      break;
+    }
+    head_[head_size_++] = piece[0];
+    piece.remove_prefix(1);
+    ++consumed_;
+    ascii_only_ = false;
+  }
+  if (first_invalid_ || piece.empty()) return;
   const auto* bytes = reinterpret_cast<const unsigned char*>(piece.data());
   std::size_t used = 0;
   // First complete the sequence the last piece left open.

@@ -50,7 +50,22 @@ class Utf8Checker {
   void Feed(std::string_view piece);
   Utf8Check Finish() const;
 
+  // A checker for the part of a text from offset on, which another thread
+  // may check while this one checks the part before; the part may begin
+  // inside a sequence. Offsets it names count from the start of the text.
+  static Utf8Checker Midway(std::size_t offset);
+  // Takes in the check of the part that follows the pieces fed so far (a
+  // Midway checker of the offset where they end): the answer is then the
+  // one a single checker fed both parts gives.
+  void Join(const Utf8Checker& next);
+
  private:
+  // A Midway checker keeps back up to three continuation bytes at its
+  // start, which may end a sequence of the part before, for Join.
+  bool taking_head_ = false;
+  std::array<char, 3> head_{};
+  std::size_t head_size_ = 0;
+
   std::size_t consumed_ = 0;  // bytes of earlier pieces, the carry included
   std::array<char, 4> carry_{};
   std::size_t carry_size_ = 0;  // an incomplete sequence at the end of the pieces so far

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -108,6 +109,52 @@ TEST(ReadWholeFile, LargeFilesReadInTwoPartsWhole) {
     EXPECT_EQ(seen.size(), size);
     EXPECT_TRUE(seen == bytes);
     EXPECT_TRUE(in_buffer);
+  }
+}
+
+// An observer that can see the second part of a long file from the thread
+// that reads it is shown the first part itself, the second through the one
+// its Midway gave, each part's bytes once and in order, and is joined with
+// it once.
+class PartsSeen final : public ReadObserver {
+ public:
+  explicit PartsSeen(std::size_t offset = 0) : offset_(offset) {}
+  void Observe(std::string_view piece) override { seen_.append(piece); }
+  std::unique_ptr<ReadObserver> Midway(std::size_t offset) override {
+    ++midways_;
+    return std::make_unique<PartsSeen>(offset);
+  }
+  void Join(ReadObserver& second) override {
+    joined_.push_back(static_cast<PartsSeen&>(second).offset_);
+    seen_ += static_cast<PartsSeen&>(second).seen_;
+  }
+  std::string seen_;
+  int midways_ = 0;
+  std::vector<std::size_t> joined_;
+
+ private:
+  std::size_t offset_;
+};
+
+TEST(ReadWholeFile, AnObserverSeesTheSecondPartFromItsOwnThread) {
+  TempDir dir;
+  for (const std::size_t size : {32 * kMiB, 36 * kMiB + 12'345, kMiB}) {
+    SCOPED_TRACE(size);
+    const std::string bytes = RandomBytes(size, size + 1);
+    test::WriteFile(dir / "in", bytes);
+    ByteBuffer buffer;
+    PartsSeen observer;
+    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1, observer)));
+    EXPECT_TRUE(observer.seen_ == bytes);
+    if (size < 32 * kMiB) {
+      EXPECT_EQ(observer.midways_, 0);  // read in one part
+      EXPECT_TRUE(observer.joined_.empty());
+    } else {
+      ASSERT_EQ(observer.midways_, 1);
+      ASSERT_EQ(observer.joined_.size(), 1u);
+      EXPECT_GT(observer.joined_[0], size / 4);
+      EXPECT_LT(observer.joined_[0], size);
+    }
   }
 }
 

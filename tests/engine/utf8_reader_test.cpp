@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -395,6 +396,51 @@ TEST_F(EncodingChoiceTest, Utf8ChoiceRefusesAnInvalidSourceNamingTheOffset) {
   EXPECT_NE(reporter_.details[0].find("starts at byte 6"), std::string::npos)
       << reporter_.details[0];
   EXPECT_TRUE(session_.pool.Empty());
+}
+
+// A long source is read and checked in two parts at once, split at a
+// multiple of 2 MiB near its middle (20 MiB in 40): a sequence across the
+// split is whole, one cut short there or a stray byte past it is named.
+TEST_F(EncodingChoiceTest, ALongSourceIsCheckedAcrossTheSplitOfItsRead) {
+  session_.settings = Settings(kWordsMode, 4);
+  constexpr std::size_t kSplit = std::size_t{20} << 20;
+  std::string text(std::size_t{40} << 20, 'a');
+  for (std::size_t i = 100; i < text.size(); i += 100) text[i] = ' ';
+  const auto put = [&](std::size_t at, std::string_view bytes) {
+    std::string damaged = text;
+    damaged.replace(at, bytes.size(), bytes);
+    return damaged;
+  };
+  struct Case {
+    std::size_t at;
+    std::string bytes;
+    std::optional<std::size_t> invalid;
+  };
+  for (const auto& c : std::vector<Case>{
+           {kSplit - 1, kEmDash, std::nullopt},
+           {kSplit - 2, kEmDash, std::nullopt},
+           {kSplit - 3, kThumbsMedium, std::nullopt},
+           {kSplit - 2, "\xE2\x80", kSplit - 2},  // cut short by the 'a' after the split
+           {kSplit, "\x80", kSplit},              // stray, right after the split
+           {kSplit + 3, "\xC3", kSplit + 3},
+           {kSplit - 1, "\xC3\xA9\x80", kSplit + 1},
+           {text.size() - 2, "\xE2\x80", text.size() - 2},  // cut short by the end
+       }) {
+    SCOPED_TRACE(c.at);
+    reporter_.events.clear();
+    reporter_.details.clear();
+    const ReadOutcome outcome = Read(put(c.at, c.bytes), EncodingChoice::Utf8);
+    if (!c.invalid) {
+      ASSERT_EQ(outcome, ReadOutcome::Read);
+      EXPECT_EQ(session_.pool.Encoding(), TextEncoding::Utf8);
+      continue;
+    }
+    ASSERT_EQ(outcome, ReadOutcome::Failed);
+    ASSERT_EQ(reporter_.details.size(), 1u);
+    EXPECT_NE(reporter_.details[0].find("starts at byte " + std::to_string(*c.invalid)),
+              std::string::npos)
+        << reporter_.details[0];
+  }
 }
 
 TEST_F(EncodingChoiceTest, EachChoiceSetsThePoolsEncoding) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -154,6 +155,49 @@ TEST(Utf8Checker, ASequenceCutBetweenPiecesByteByByte) {
   EXPECT_EQ(cut.Finish().first_invalid, 2u);  // the end cuts it short
   cut.Feed("x");
   EXPECT_EQ(cut.Finish().first_invalid, 2u);  // ASCII cuts it short
+}
+
+// A text checked in two parts, the second by a Midway checker (as two
+// threads check a long file), joined: the answer of the whole text, for
+// every place the text is cut, sequences cut in two included.
+TEST(Utf8Checker, TwoPartsJoinedAnswerAsTheWholeText) {
+  std::mt19937 random(29);
+  std::vector<std::string> texts = {
+      "",
+      "ab",
+      "a\xE2\x80\x94z",
+      "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD",
+      "a\xE2\x80",           // cut short at the end
+      "\x80\x80\x80\x80z",   // stray continuation bytes
+      "\xE2\x80\x80\x80",    // one too many
+      "a\xE2\x80x\xC3\xA9",  // cut short by ASCII
+      "\xED\xA0\x80",        // a surrogate
+      "\xF4\x90\x80\x80",    // beyond U+10FFFF
+  };
+  for (int round = 0; round < 300; ++round) {
+    std::string text = test::RandomUtf8(random, 1 + random() % 12);
+    if (round % 2 == 1 && !text.empty()) text[random() % text.size()] = static_cast<char>(random());
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    const Utf8Check whole = CheckUtf8(text);
+    for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+      const std::string_view view(text);
+      Utf8Checker first;
+      Utf8Checker second = Utf8Checker::Midway(cut);
+      // The second part comes in pieces of one byte and more.
+      first.Feed(view.substr(0, cut));
+      for (std::size_t at = cut; at < text.size(); at += 1 + at % 3) {
+        second.Feed(view.substr(at, std::min<std::size_t>(1 + at % 3, text.size() - at)));
+      }
+      first.Join(second);
+      const Utf8Check joined = first.Finish();
+      ASSERT_EQ(joined.first_invalid, whole.first_invalid) << Escaped(text) << " cut at " << cut;
+      if (whole.Valid()) {
+        ASSERT_EQ(joined.ascii_only, whole.ascii_only) << Escaped(text);
+      }
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
