@@ -3,7 +3,8 @@
 // bytes choose the pieces of the text (characters of every kind the
 // segmentation cares about) so that most texts are valid UTF-8; now and
 // then a raw byte makes one almost UTF-8. Input: byte 0 the mode and
-// length, byte 1 the separator, then one byte per piece.
+// length, byte 1 the separator, then one byte per piece. Words of a long
+// enough text are also cut by two threads in small parts.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -63,7 +64,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (pool.Item(i) != expected[i]) std::abort();
   }
 
-  if (!vorpel::CheckUtf8(source).Valid()) return 0;
+  const vorpel::Utf8Check check = vorpel::CheckUtf8(source);
+  if (!check.Valid()) return 0;
+  // Words of a text long enough for two threads, shared out in parts of
+  // 64 bytes: the same items.
+  if (settings.UnitMode == vorpel::kWordsMode && source.size() > 192) {
+    vorpel::ByteBuffer again;
+    again.Reserve(source.size() + settings.WordSep.size());
+    std::memcpy(again.data(), source.data(), source.size());
+    again.Resize(source.size());
+    const vorpel::SequencePool shared =
+        vorpel::BuildPool(std::move(again), settings, vorpel::TextEncoding::Utf8, check.ascii_only,
+                          vorpel::WordCutSharing{0, 64, (data[0] & 0x80) != 0});
+    if (shared.Size() != expected.size()) std::abort();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      if (shared.Item(i) != expected[i]) std::abort();
+    }
+  }
   // The fix, fed in blocks of 1 to 16 bytes, cut inside characters too.
   class Collect final : public vorpel::ByteSink {
    public:
