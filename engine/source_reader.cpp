@@ -446,6 +446,10 @@ SharedWordEnds ShareWordEnds(std::size_t size, std::size_t part_bytes, bool seco
   return shared;
 }
 
+// Words mode on a UTF-8 text with characters beyond ASCII: items end after
+// every seq_length-th separator character, and at the end of the text,
+// where a word cut off is closed by the closer. A long text's word ends
+// are found by two threads (ShareWordEnds), a short one's by this one.
 template <typename Matcher>
 SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSeparators& word_seps,
                           const Matcher& ascii_separators, const WordCutSharing& sharing) {
