@@ -460,10 +460,6 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
   ByteSet wide_first;
   for (const auto& separator : word_seps.Wide()) wide_first.Insert(separator.front());
 
-  // The answers for ASCII neighbours, so that the fast way never meets an
-  // unknown one there.
-  for (char32_t c = 0; c < 0x80; ++c) GraphemeBreaks::AsciiNeighbour(c);
-
   const std::string_view whole(text.data(), size);
   Utf8WordEnds<Matcher> finder(whole, word_seps, ascii_separators, wide_first);
   std::size_t last_separator_end = 0;

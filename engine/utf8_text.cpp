@@ -3,6 +3,7 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <system_error>
@@ -21,6 +22,10 @@ namespace {
 // ------------------------------------------------------------ validation
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// One ASCII character of each break class the library gives ASCII (other,
+// CR, LF, control): what holds for these holds for every ASCII character.
+constexpr std::array<char32_t, 4> kAsciiOfEachClass = {U'a', U'\r', U'\n', U'\0'};
 
 // The length of the well-formed sequence at p (at most end - p bytes
 // looked at), or 0 when the bytes there are no well-formed sequence.
@@ -369,7 +374,7 @@ std::uint32_t GraphemeBreaks::StatesJoiningAscii() {
 
 bool GraphemeBreaks::LearnJoinsAscii(State state) {
   bool joins = false;
-  for (const char32_t c : {U'a', U'\r', U'\n', U'\0'}) {
+  for (const char32_t c : kAsciiOfEachClass) {
     State after = state;
     if (!BreakBefore(after, c)) joins = true;
   }
@@ -387,9 +392,9 @@ std::uint8_t GraphemeBreaks::AsciiNeighbour(char32_t cp) {
   // BreakBeforeAscii), and the state after an ASCII character is that
   // character's class.
   std::uint8_t answer = kNeighbourKnown;
-  for (unsigned char c = 0; c < 0x80; ++c) {
-    if (!BreakBeforeAscii(cp, c)) answer |= kJoinsAsciiAfter;
-    if (!BreakAfterAscii(c, cp)) answer |= kJoinsAsciiBefore;
+  if (MayJoinAscii(cls)) answer |= kJoinsAsciiAfter;
+  for (const char32_t c : kAsciiOfEachClass) {
+    if (!BreakAfterAscii(static_cast<unsigned char>(c), cp)) answer |= kJoinsAsciiBefore;
   }
   ascii_neighbour_[cls].store(answer, std::memory_order_relaxed);
   return answer;
