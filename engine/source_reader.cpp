@@ -113,27 +113,6 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length,
   return SequencePool::FromEnds(std::move(text), std::move(ends));
 }
 
-// The code point whose bytes start a little-endian word of four bytes of
-// valid UTF-8 (bytes after its last one are ignored), without branches on
-// its length, which varies from one code point to the next.
-inline char32_t DecodeWord(std::uint32_t word) {
-  const std::uint32_t lead = word & 0xFF;
-  const auto ones = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(lead)));
-  const std::uint32_t full = ((lead & (0x7Fu >> ones)) << 18) | (((word >> 8) & 0x3F) << 12) |
-                             (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F);
-  // An ASCII byte (no leading ones) stands alone in the top bits, as the
-  // lead byte of a one-byte sequence would; a table rather than a
-  // condition keeps the compiler from branching on it.
-  static constexpr std::array<unsigned char, 5> kShift = {18, 18, 12, 6, 0};
-  return full >> kShift[ones];
-}
-
-inline std::uint32_t LoadWord(const char* p) {
-  std::uint32_t word;
-  std::memcpy(&word, p, sizeof word);
-  return word;
-}
-
 // The code point of valid UTF-8 starting at p, where four bytes from p can
 // be read.
 inline char32_t DecodeStartingAt(const char* p) { return DecodeWord(LoadWord(p)); }

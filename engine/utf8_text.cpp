@@ -506,19 +506,6 @@ inline unsigned SelectInWord(std::uint64_t word, std::size_t n) {
   return shift + static_cast<unsigned>(std::countr_zero(byte));
 }
 
-// The code point at p and its length, without branches on the length;
-// reads four bytes, so p + 4 must lie within the buffer.
-inline char32_t DecodeWide(const unsigned char* p, std::size_t& length) {
-  std::uint32_t word;
-  std::memcpy(&word, p, 4);
-  const std::uint32_t lead = word & 0xFF;
-  const auto ones = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(lead)));
-  length = ones;
-  const std::uint32_t full = ((lead & (0x7Fu >> ones)) << 18) | (((word >> 8) & 0x3F) << 12) |
-                             (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F);
-  return full >> (6 * (4 - ones));
-}
-
 }  // namespace
 
 LetterIndex LetterIndex::Build(std::string_view text) {
@@ -582,8 +569,12 @@ LetterIndex LetterIndex::Build(std::string_view text) {
           const std::uint64_t after_ascii_byte = (ascii_prev >> bit) & 1u;
           const unsigned char before = bytes[base + bit - after_ascii_byte] & 0x7F;
           state = after_ascii_byte != 0 ? after_ascii[before] : state;
-          std::size_t length = 0;
-          const char32_t cp = DecodeWide(block + bit, length);
+          const std::uint32_t word = LoadWord(reinterpret_cast<const char*>(block + bit));
+          const char32_t cp = DecodeWord(word);
+          // A lead byte beyond ASCII has as many leading ones as its
+          // sequence has bytes.
+          const auto length =
+              static_cast<std::size_t>(std::countl_one(static_cast<std::uint8_t>(word)));
           starts |= std::uint64_t{GraphemeBreaks::BreakBefore(state, cp)} << bit;
           const std::size_t next = base + bit + length;
           if (((joining_ascii >> state) & 1u) != 0 && next < size && bytes[next] < 0x80) {

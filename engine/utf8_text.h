@@ -8,8 +8,10 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -98,6 +100,28 @@ inline char32_t DecodeAt(const char* p, std::size_t& length) {
   length = 4;
   return (char32_t{lead & 0x07u} << 18) | (char32_t{u[1] & 0x3Fu} << 12) |
          (char32_t{u[2] & 0x3Fu} << 6) | (u[3] & 0x3Fu);
+}
+
+// The four bytes at p as a little-endian word.
+inline std::uint32_t LoadWord(const char* p) {
+  std::uint32_t word;
+  std::memcpy(&word, p, sizeof word);
+  return word;
+}
+
+// The code point whose bytes start word, four bytes of valid UTF-8 read
+// little-endian (bytes after its last one are ignored), without branches on
+// its length, which varies from one code point to the next.
+inline char32_t DecodeWord(std::uint32_t word) {
+  const std::uint32_t lead = word & 0xFF;
+  const auto ones = static_cast<unsigned>(std::countl_one(static_cast<std::uint8_t>(lead)));
+  const std::uint32_t full = ((lead & (0x7Fu >> ones)) << 18) | (((word >> 8) & 0x3F) << 12) |
+                             (((word >> 16) & 0x3F) << 6) | ((word >> 24) & 0x3F);
+  // An ASCII byte (no leading ones) stands alone in the top bits, as the
+  // lead byte of a one-byte sequence would; a table rather than a
+  // condition keeps the compiler from branching on it.
+  static constexpr std::array<unsigned char, 5> kShift = {18, 18, 12, 6, 0};
+  return full >> kShift[ones];
 }
 
 // The UTF-8 bytes of a code point.
