@@ -198,6 +198,28 @@ class SmallByteSet {
 #endif
 };
 
+/** The matcher of a set with no member: the mask is always empty. */
+struct NoBytes {
+  std::uint64_t Mask64(const char* /*p*/) const { return 0; }
+};
+
+/**
+ * Calls scan with the quickest matcher of set's members, each with the
+ * same Mask64: NoBytes for none, a SmallByteSet for one to four (compared
+ * 16 bytes at a time), the table itself for more. Returns what scan does.
+ */
+template <typename Scan>
+decltype(auto) WithMatcher(const ByteSet& set, Scan&& scan) {
+  switch (set.Members().size()) {
+    case 0: return scan(NoBytes());
+    case 1: return scan(SmallByteSet<1>(set));
+    case 2: return scan(SmallByteSet<2>(set));
+    case 3: return scan(SmallByteSet<3>(set));
+    case 4: return scan(SmallByteSet<4>(set));
+    default: return scan(set);
+  }
+}
+
 /**
  * Finds the next byte of a set. Sets of up to four bytes are searched 32
  * bytes a step with the vector version; larger sets, and the last few bytes

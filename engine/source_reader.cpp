@@ -91,17 +91,9 @@ SequencePool BuildWordPool(ByteBuffer text, std::size_t seq_length,
   ItemCutter cutter(ends, seq_length);
   const char* data = text.data();
 
-  // A few distinct separators are compared 16 bytes at a time; more are
-  // looked up in the table.
   const std::size_t blocks = size / 64;
-  switch (separators.Members().size()) {
-    case 0: break;  // no byte ends a word: the whole text is one item
-    case 1: CutWhole64ByteBlocks(data, blocks, SmallByteSet<1>(separators), cutter); break;
-    case 2: CutWhole64ByteBlocks(data, blocks, SmallByteSet<2>(separators), cutter); break;
-    case 3: CutWhole64ByteBlocks(data, blocks, SmallByteSet<3>(separators), cutter); break;
-    case 4: CutWhole64ByteBlocks(data, blocks, SmallByteSet<4>(separators), cutter); break;
-    default: CutWhole64ByteBlocks(data, blocks, separators, cutter); break;
-  }
+  WithMatcher(separators,
+              [&](const auto& matcher) { CutWhole64ByteBlocks(data, blocks, matcher, cutter); });
   cutter.Take(separators.Mask(data + blocks * 64, size - blocks * 64), blocks * 64);
 
   if (!separators.Contains(data[size - 1])) {
@@ -128,11 +120,6 @@ inline char32_t DecodeEndingAt(const char* p) {
   const auto length = std::min(static_cast<unsigned>(std::countl_zero(others)) / 8 + 1, 4u);
   return DecodeWord(word >> (8 * (4 - length)));
 }
-
-// No byte at all: the mask is always empty.
-struct NoBytes {
-  std::uint64_t Mask64(const char* /*p*/) const { return 0; }
-};
 
 // Where the words of a UTF-8 text with characters beyond ASCII end, a
 // block of 64 bytes at a time. A separator must be a whole character of
@@ -478,23 +465,9 @@ SequencePool CutUtf8Words(ByteBuffer text, std::size_t seq_length, const WordSep
 SequencePool BuildUtf8WordPool(ByteBuffer text, std::size_t seq_length,
                                const WordSeparators& word_seps, const WordCutSharing& sharing) {
   if (text.size() == 0) return {};
-  const ByteSet& separators = word_seps.Bytes();
-  switch (separators.Members().size()) {
-    case 0: return CutUtf8Words(std::move(text), seq_length, word_seps, NoBytes(), sharing);
-    case 1:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<1>(separators),
-                          sharing);
-    case 2:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<2>(separators),
-                          sharing);
-    case 3:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<3>(separators),
-                          sharing);
-    case 4:
-      return CutUtf8Words(std::move(text), seq_length, word_seps, SmallByteSet<4>(separators),
-                          sharing);
-    default: return CutUtf8Words(std::move(text), seq_length, word_seps, separators, sharing);
-  }
+  return WithMatcher(word_seps.Bytes(), [&](const auto& matcher) {
+    return CutUtf8Words(std::move(text), seq_length, word_seps, matcher, sharing);
+  });
 }
 
 // Checks a text for UTF-8 as it is read; the second part of a long file
