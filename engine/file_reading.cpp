@@ -111,17 +111,6 @@ Filled FillWhole(int fd, char* into, std::size_t size, ReadObserver* observer) {
   return Filled{half + second.bytes, {}};
 }
 
-// Shows every piece to a function, in order.
-class FunctionObserver final : public ReadObserver {
- public:
-  explicit FunctionObserver(const std::function<void(std::string_view)>& observe)
-      : observe_(observe) {}
-  void Observe(std::string_view piece) override { observe_(piece); }
-
- private:
-  const std::function<void(std::string_view)>& observe_;
-};
-
 // Reads as ReadWholeFile does, showing the pieces to observer if given.
 FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::size_t spare,
                                  ReadObserver* observer) {
@@ -200,13 +189,6 @@ FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spar
 
 FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
                          ReadObserver& observer) {
-  return ReadWholeFileObserved(path, out, spare, &observer);
-}
-
-FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
-                         const std::function<void(std::string_view)>& observe) {
-  if (!observe) return ReadWholeFileObserved(path, out, spare, nullptr);
-  FunctionObserver observer(observe);
   return ReadWholeFileObserved(path, out, spare, &observer);
 }
 

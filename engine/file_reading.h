@@ -60,10 +60,6 @@ class ReadObserver {
 FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare,
                          ReadObserver& observer);
 
-/** As above, with every piece shown to observe in order. */
-FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare,
-                         const std::function<void(std::string_view)>& observe);
-
 /**
  * Calls consume with consecutive blocks of the file's content, each at most
  * block_size bytes and writable so a filter can work in place. Stops at the

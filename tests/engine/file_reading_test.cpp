@@ -94,21 +94,29 @@ TEST(ReadWholeFile, LargeFilesReadInTwoPartsWhole) {
     test::WriteFile(dir / "in", bytes);
     ExpectReadWhole(dir / "in", bytes);
 
-    // An observer (the UTF-8 check) is shown every byte once, in order,
-    // in the same memory the text ends up in, whichever part read it.
+    // An observer that cannot see a part from another thread is shown
+    // every byte once, in order, in the same memory the text ends up in,
+    // whichever part read it.
+    class InOrder final : public ReadObserver {
+     public:
+      explicit InOrder(const ByteBuffer& buffer) : buffer_(buffer) {}
+      void Observe(std::string_view piece) override {
+        seen.append(piece);
+        in_buffer = in_buffer && piece.data() >= buffer_.data() &&
+                    piece.data() + piece.size() <= buffer_.data() + buffer_.capacity();
+      }
+      std::string seen;
+      bool in_buffer = true;
+
+     private:
+      const ByteBuffer& buffer_;
+    };
     ByteBuffer observed_buffer;
-    std::string seen;
-    bool in_buffer = true;
-    ASSERT_TRUE(
-        Succeeded(ReadWholeFile(dir / "in", observed_buffer, 1, [&](std::string_view piece) {
-          seen.append(piece);
-          in_buffer =
-              in_buffer && piece.data() >= observed_buffer.data() &&
-              piece.data() + piece.size() <= observed_buffer.data() + observed_buffer.capacity();
-        })));
-    EXPECT_EQ(seen.size(), size);
-    EXPECT_TRUE(seen == bytes);
-    EXPECT_TRUE(in_buffer);
+    InOrder observer(observed_buffer);
+    ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", observed_buffer, 1, observer)));
+    EXPECT_EQ(observer.seen.size(), size);
+    EXPECT_TRUE(observer.seen == bytes);
+    EXPECT_TRUE(observer.in_buffer);
   }
 }
 
