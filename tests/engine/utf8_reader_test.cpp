@@ -27,19 +27,11 @@ using test::Escaped;
 using test::PoolItems;
 using Items = std::vector<std::string>;
 
-GenerationSettings Settings(std::int16_t unit_mode, std::int16_t seq_length,
-                            std::string word_sep = " ") {
-  GenerationSettings settings;
-  settings.UnitMode = unit_mode;
-  settings.SeqLength = seq_length;
-  settings.WordSep = std::move(word_sep);
-  settings.MultSeq = 1;
-  return settings;
-}
+using test::ReadSettings;
 
 Items BuildItems(std::string_view text, const GenerationSettings& settings,
                  EncodingChoice choice = EncodingChoice::Auto) {
-  return PoolItems(BuildPool(test::MakeBuffer(text, 1), settings, choice));
+  return PoolItems(test::PoolOf(text, settings, choice));
 }
 
 // Texts between ⟨ and ⟩ in the names; the separator is one space unless
@@ -162,10 +154,11 @@ TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
   for (const auto& example : Examples()) {
     SCOPED_TRACE(example.name);
     EXPECT_EQ(
-        BuildItems(example.text, Settings(kLettersMode, example.seq_length, example.word_sep)),
+        BuildItems(example.text, ReadSettings(kLettersMode, example.seq_length, example.word_sep)),
         example.letters);
-    EXPECT_EQ(BuildItems(example.text, Settings(kWordsMode, example.seq_length, example.word_sep)),
-              example.words);
+    EXPECT_EQ(
+        BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length, example.word_sep)),
+        example.words);
     // The reference is held to the same table.
     EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep),
               example.letters);
@@ -177,14 +170,14 @@ TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
 TEST(Utf8WorkedExamples, BytesChoiceCutsBytesWithRawSeparators) {
   // "café 👍🏽" byte by byte, and the em dash's three bytes each a separator.
   const std::string text = "caf\xC3\xA9";
-  EXPECT_EQ(BuildItems(text, Settings(kLettersMode, 2), EncodingChoice::Bytes),
+  EXPECT_EQ(BuildItems(text, ReadSettings(kLettersMode, 2), EncodingChoice::Bytes),
             (Items{"ca", "f\xC3", "\xA9"}));
   const std::string em = kEmDash;
-  EXPECT_EQ(
-      BuildItems(std::string(kLeftQuote) + "a", Settings(kWordsMode, 1, em), EncodingChoice::Bytes),
-      (Items{"\xE2", "\x80",
-             "\x9C"
-             "a\xE2"}));
+  EXPECT_EQ(BuildItems(std::string(kLeftQuote) + "a", ReadSettings(kWordsMode, 1, em),
+                       EncodingChoice::Bytes),
+            (Items{"\xE2", "\x80",
+                   "\x9C"
+                   "a\xE2"}));
 }
 
 TEST(Utf8WorkedExamples, EveryItemOfAUtf8SourceIsValidUtf8) {
@@ -192,7 +185,8 @@ TEST(Utf8WorkedExamples, EveryItemOfAUtf8SourceIsValidUtf8) {
   for (int round = 0; round < 300; ++round) {
     const std::string text = test::RandomUtf8(random, 1 + random() % 50);
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
-      for (const auto& item : BuildItems(text, Settings(mode, 1 + random() % 5, " \xE2\x80\x94"))) {
+      for (const auto& item :
+           BuildItems(text, ReadSettings(mode, 1 + random() % 5, " \xE2\x80\x94"))) {
         ASSERT_TRUE(CheckUtf8(item).Valid()) << Escaped(item) << " of " << Escaped(text);
       }
     }
@@ -240,7 +234,7 @@ TEST(Utf8ReaderDifferential, MatchesTheReferenceOnGeneratedUtf8Texts) {
         static_cast<std::int16_t>(round % 5 == 0 ? 1 + random() % 100 : 1 + random() % 6);
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
       const Items expected = test::ReferenceReadAuto(text, seq_length, mode, word_sep);
-      const Items built = BuildItems(text, Settings(mode, seq_length, word_sep));
+      const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep));
       items += expected.size();
       if (built != expected) {
         ADD_FAILURE() << "mode " << mode << " SeqLength " << seq_length << " WordSep "
@@ -264,7 +258,7 @@ TEST(Utf8ReaderDifferential, AlmostUtf8TextsAreCutAsBytes) {
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
       const Items expected = test::ReferenceReadCharacters(text, test::ReferenceEncoding::EightBit,
                                                            seq_length, mode, word_sep);
-      const Items built = BuildItems(text, Settings(mode, seq_length, word_sep));
+      const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep));
       if (built != expected) {
         ADD_FAILURE() << "mode " << mode << " WordSep " << Escaped(word_sep) << "\n text "
                       << Escaped(text) << "\n expected " << Escaped(expected) << "\n got "
@@ -290,7 +284,7 @@ TEST(Utf8ReaderDifferential, LongTextAcrossManyBlocksAndItems) {
            {kWordsMode, 4, " "},
            {kWordsMode, 1, std::string(" ") + kEmDash}}) {
     SCOPED_TRACE("mode " + std::to_string(mode) + " SeqLength " + std::to_string(seq_length));
-    EXPECT_EQ(test::FirstDifference(BuildItems(text, Settings(mode, seq_length, word_sep)),
+    EXPECT_EQ(test::FirstDifference(BuildItems(text, ReadSettings(mode, seq_length, word_sep)),
                                     test::ReferenceReadAuto(text, seq_length, mode, word_sep)),
               "");
   }
@@ -322,7 +316,7 @@ TEST(Utf8ReaderDifferential, SharedOutInPartsGivesTheSameItems) {
       text += test::RandomUtf8(random, 20, {" ", " ", kEmDash, long_mark, kThumbsMedium});
     }
     const auto seq_length = static_cast<std::int16_t>(1 + random() % 5);
-    const GenerationSettings settings = Settings(kWordsMode, seq_length, word_sep);
+    const GenerationSettings settings = ReadSettings(kWordsMode, seq_length, word_sep);
     const Items expected = test::ReferenceReadAuto(text, seq_length, kWordsMode, word_sep);
     for (const auto& [part_bytes, halves] : std::vector<std::pair<std::size_t, bool>>{
              {64, true}, {128, true}, {200, true}, {1024, true}, {64, false}, {1024, false}}) {
@@ -349,7 +343,7 @@ TEST(Utf8ReaderDifferential, ALongSourceSharedOutGivesTheItemsOfOneThread) {
   }
   std::string text;
   while (text.size() < (std::size_t{33} << 20)) text += chunk;
-  const GenerationSettings settings = Settings(kWordsMode, 3, std::string(" ") + kEmDash);
+  const GenerationSettings settings = ReadSettings(kWordsMode, 3, std::string(" ") + kEmDash);
   const auto cut = [&](const WordCutSharing& sharing) {
     return BuildPool(test::MakeBuffer(text, 8), settings, TextEncoding::Utf8, false, sharing);
   };
@@ -387,7 +381,7 @@ class EncodingChoiceTest : public ::testing::Test {
 };
 
 TEST_F(EncodingChoiceTest, Utf8ChoiceRefusesAnInvalidSourceNamingTheOffset) {
-  session_.settings = Settings(kLettersMode, 1);
+  session_.settings = ReadSettings(kLettersMode, 1);
   ASSERT_EQ(Read("abc", EncodingChoice::Auto), ReadOutcome::Read);
   ASSERT_EQ(session_.pool.Size(), 3u);
   EXPECT_EQ(Read("caf\xC3\xA9 \xE9t\xC3\xA9", EncodingChoice::Utf8), ReadOutcome::Failed);
@@ -402,7 +396,7 @@ TEST_F(EncodingChoiceTest, Utf8ChoiceRefusesAnInvalidSourceNamingTheOffset) {
 // multiple of 2 MiB near its middle (20 MiB in 40): a sequence across the
 // split is whole, one cut short there or a stray byte past it is named.
 TEST_F(EncodingChoiceTest, ALongSourceIsCheckedAcrossTheSplitOfItsRead) {
-  session_.settings = Settings(kWordsMode, 4);
+  session_.settings = ReadSettings(kWordsMode, 4);
   constexpr std::size_t kSplit = std::size_t{20} << 20;
   std::string text(std::size_t{40} << 20, 'a');
   for (std::size_t i = 100; i < text.size(); i += 100) text[i] = ' ';
@@ -444,7 +438,7 @@ TEST_F(EncodingChoiceTest, ALongSourceIsCheckedAcrossTheSplitOfItsRead) {
 }
 
 TEST_F(EncodingChoiceTest, EachChoiceSetsThePoolsEncoding) {
-  session_.settings = Settings(kLettersMode, 1);
+  session_.settings = ReadSettings(kLettersMode, 1);
   struct Case {
     std::string text;
     EncodingChoice choice;
@@ -468,7 +462,7 @@ TEST_F(EncodingChoiceTest, EachChoiceSetsThePoolsEncoding) {
 TEST_F(EncodingChoiceTest, ALongFirstSeparatorClosesTheLastWordWhole) {
   const std::string family =
       "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x91\xA7";
-  session_.settings = Settings(kWordsMode, 1, family);
+  session_.settings = ReadSettings(kWordsMode, 1, family);
   ASSERT_EQ(Read("a\xC3\xA9" + family + "b", EncodingChoice::Auto), ReadOutcome::Read);
   EXPECT_EQ(PoolItems(session_.pool), (Items{"a\xC3\xA9" + family, "b" + family}));
 }
