@@ -52,34 +52,32 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  vorpel::ByteBuffer text;
-  text.Reserve(source.size() + 1);
-  if (!source.empty()) std::memcpy(text.data(), source.data(), source.size());
-  text.Resize(source.size());
-  const vorpel::SequencePool pool = vorpel::BuildPool(std::move(text), settings);
+  // The source in a buffer of its own, and the reference's items compared
+  // with a pool's.
+  const auto buffer = [&source] {
+    vorpel::ByteBuffer text;
+    text.Reserve(source.size() + 1);
+    if (!source.empty()) std::memcpy(text.data(), source.data(), source.size());
+    text.Resize(source.size());
+    return text;
+  };
   const auto expected = vorpel::test::ReferenceReadAuto(source, settings.SeqLength,
                                                         settings.UnitMode, settings.WordSep);
-  if (pool.Size() != expected.size()) std::abort();
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    if (pool.Item(i) != expected[i]) std::abort();
-  }
+  const auto check_items = [&expected](const vorpel::SequencePool& pool) {
+    if (pool.Size() != expected.size()) std::abort();
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+      if (pool.Item(i) != expected[i]) std::abort();
+    }
+  };
+  check_items(vorpel::BuildPool(buffer(), settings));
 
   const vorpel::Utf8Check check = vorpel::CheckUtf8(source);
   if (!check.Valid()) return 0;
   // Words of a text long enough for two threads, shared out in parts of
   // 64 bytes: the same items.
   if (settings.UnitMode == vorpel::kWordsMode && source.size() > 192) {
-    vorpel::ByteBuffer again;
-    again.Reserve(source.size() + settings.WordSep.size());
-    std::memcpy(again.data(), source.data(), source.size());
-    again.Resize(source.size());
-    const vorpel::SequencePool shared =
-        vorpel::BuildPool(std::move(again), settings, vorpel::TextEncoding::Utf8, check.ascii_only,
-                          vorpel::WordCutSharing{0, 64, (data[0] & 0x80) != 0});
-    if (shared.Size() != expected.size()) std::abort();
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-      if (shared.Item(i) != expected[i]) std::abort();
-    }
+    check_items(vorpel::BuildPool(buffer(), settings, vorpel::TextEncoding::Utf8, check.ascii_only,
+                                  vorpel::WordCutSharing{0, 64, (data[0] & 0x80) != 0}));
   }
   // The fix, fed in blocks of 1 to 16 bytes, cut inside characters too.
   class Collect final : public vorpel::ByteSink {
