@@ -1,7 +1,6 @@
 #include "source_reader.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <bit>
 #include <cstring>
@@ -12,7 +11,6 @@
 #include <string>
 #include <system_error>
 #include <thread>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
