@@ -115,11 +115,12 @@ constexpr char kFooter[] =
     "\n"
     "--list prints one sequence a line, so that every line is one sequence\n"
     "and nothing is lost: a backslash as \\\\, line feed, carriage return and\n"
-    "tab as \\n \\r \\t, every other control byte, and every byte of an\n"
-    "8-bit SOURCE from 0x80 up, as \\xHH (two upper-case hex digits); UTF-8\n"
-    "characters as they are. A last line gives the number of sequences and\n"
-    "each SOURCE's encoding: '3 sequences; a.txt: UTF-8; b.txt: 8-bit' (or\n"
-    "bytes, for --encoding bytes).\n"
+    "tab as \\n \\r \\t, every other control byte, and every byte from 0x80\n"
+    "up that is not part of a whole UTF-8 character (all of an 8-bit\n"
+    "SOURCE's), as \\xHH (two upper-case hex digits); UTF-8 characters as\n"
+    "they are. A last line gives the number of sequences and each SOURCE's\n"
+    "name, escaped alike, and encoding: '3 sequences; a.txt: UTF-8; b.txt:\n"
+    "8-bit' (or bytes, for --encoding bytes).\n"
     "\n"
     "Numbers: -l and -n are taken as the window takes them: blanks around,\n"
     "a sign, a decimal point and an exponent are allowed (' 7 ', '+5',\n"
@@ -232,7 +233,9 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                  "8-bit source a character matches its Latin-1\n"
                  "or Windows-1252 byte. The escapes \\n \\r\n"
                  "\\t \\\\ are understood. TEXT may be empty: the\n"
-                 "whole source is then one word")
+                 "whole source is then one word. A byte that is\n"
+                 "no UTF-8 matches only in an 8-bit source, but\n"
+                 "as the first separator it closes a last word")
       ->transform(SeparatorEscapes())
       ->type_name("TEXT");
   app.add_option("-n,--count", count_text,

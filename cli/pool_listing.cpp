@@ -33,6 +33,8 @@ constexpr ByteClasses MakeByteClasses() {
 
 constexpr ByteClasses kByteClasses = MakeByteClasses();
 
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
 void AppendEscaped(std::string& out, std::string_view bytes, TextEncoding encoding) {
   const std::array<ByteClass, 256>& classes =
       encoding == TextEncoding::Utf8 ? kByteClasses.utf8 : kByteClasses.eight_bit;
@@ -40,7 +42,17 @@ void AppendEscaped(std::string& out, std::string_view bytes, TextEncoding encodi
   std::size_t plain_from = 0;
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    const ByteClass kind = classes[byte];
+    ByteClass kind = classes[byte];
+    if (kind == ByteClass::Plain && byte >= 0x80) {
+      // UTF-8 text: a whole character passes as it is, a byte that is part
+      // of none is escaped.
+      const std::size_t length = Utf8SequenceAt(bytes.substr(i, 4));
+      if (length != 0 && length != kCutShort) {
+        i += length - 1;
+        continue;
+      }
+      kind = ByteClass::Hex;
+    }
     if (kind == ByteClass::Plain) continue;
     out.append(bytes.data() + plain_from, i - plain_from);
     plain_from = i + 1;
@@ -70,8 +82,13 @@ class ListingBlocks {
 
   FileStatus AddEscaped(std::string_view bytes, TextEncoding encoding) {
     while (!bytes.empty()) {
-      // A piece escapes to at most four bytes a byte.
-      const std::size_t piece = std::min(bytes.size(), kBlockSize / 4);
+      // A piece escapes to at most four bytes a byte, and ends before the
+      // continuation bytes of a character it would cut.
+      std::size_t piece = std::min(bytes.size(), kBlockSize / 4);
+      for (int back = 0; back < 3 && piece < bytes.size() && IsContinuationByte(bytes[piece]);
+           ++back) {
+        --piece;
+      }
       AppendEscaped(block_, bytes.substr(0, piece), encoding);
       bytes.remove_prefix(piece);
       if (auto error = FlushFull()) return error;
@@ -129,10 +146,8 @@ FileStatus WritePoolListing(std::span<const SequencePool> parts, std::span<const
   }
   std::string last = std::to_string(count) + (count == 1 ? " sequence" : " sequences");
   for (std::size_t i = 0; i < parts.size() && i < names.size(); ++i) {
-    const TextEncoding name_encoding =
-        CheckUtf8(names[i]).Valid() ? TextEncoding::Utf8 : TextEncoding::EightBit;
     last += "; ";
-    AppendEscaped(last, names[i], name_encoding);
+    AppendEscaped(last, names[i], TextEncoding::Utf8);
     last += ": ";
     last += EncodingName(parts[i].Encoding());
   }

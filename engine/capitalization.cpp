@@ -135,17 +135,45 @@ void Utf8CapitalizationFilter::Take(const char* bytes, std::size_t length, char*
   character_length_ += length;
 }
 
-void Utf8CapitalizationFilter::Apply(std::span<char> block) {
-  char* p = block.data();
-  char* const end = p + block.size();
-  // A code point cut by the end of the last block, completed from this one.
+// A byte that is part of no valid character: a character of its own,
+// with a boundary before and after it.
+void Utf8CapitalizationFilter::TakeStray(char byte) {
+  if (in_character_) EndCharacter();
+  in_character_ = true;
+  character_.assign(1, byte);
+  character_length_ = 1;
+  pending_letter_ = nullptr;
+  EndCharacter();
+  state_ = GraphemeBreaks::StartState();
+}
+
+// Completes the code point cut by the end of the last block from the
+// bytes at p; returns where the bytes of the block to be taken on their
+// own begin.
+char* Utf8CapitalizationFilter::CompletePartial(char* p, char* end) {
   while (partial_size_ > 0 && p != end) {
-    partial_[partial_size_++] = *p++;
-    if (partial_size_ == SequenceLength(static_cast<unsigned char>(partial_[0]))) {
+    partial_[partial_size_] = *p;
+    const std::size_t length = Utf8SequenceAt(std::string_view(partial_.data(), partial_size_ + 1));
+    if (length == 0) {
+      // Broken: the bytes kept are strays (a lead byte and continuation
+      // bytes), and the byte at p is taken afresh.
+      for (std::size_t k = 0; k < partial_size_; ++k) TakeStray(partial_[k]);
+      partial_size_ = 0;
+      break;
+    }
+    ++partial_size_;
+    ++p;
+    if (length != kCutShort) {
       Take(partial_.data(), partial_size_, nullptr);
       partial_size_ = 0;
     }
   }
+  return p;
+}
+
+void Utf8CapitalizationFilter::Apply(std::span<char> block) {
+  char* p = CompletePartial(block.data(), block.data() + block.size());
+  char* const end = block.data() + block.size();
   while (p != end) {
     const auto byte = static_cast<unsigned char>(*p);
     if (!after_mark_ && !at_start_ && byte < 0x80 && !marks_.Contains(static_cast<char>(byte)) &&
@@ -168,11 +196,16 @@ void Utf8CapitalizationFilter::Apply(std::span<char> block) {
         continue;
       }
     }
-    const std::size_t length = SequenceLength(byte);
-    if (static_cast<std::size_t>(end - p) < length) {
+    const std::size_t length = Utf8SequenceAt(
+        std::string_view(p, std::min<std::size_t>(4, static_cast<std::size_t>(end - p))));
+    if (length == kCutShort) {
       // Cut by the end of the block: taken when the rest arrives.
       while (p != end) partial_[partial_size_++] = *p++;
       break;
+    }
+    if (length == 0) {
+      TakeStray(*p++);
+      continue;
     }
     Take(p, length, p);
     p += length;
@@ -180,6 +213,9 @@ void Utf8CapitalizationFilter::Apply(std::span<char> block) {
 }
 
 void Utf8CapitalizationFilter::Finish() {
+  // A sequence cut short by the end of the text: its bytes are strays.
+  for (std::size_t k = 0; k < partial_size_; ++k) TakeStray(partial_[k]);
+  partial_size_ = 0;
   if (in_character_) EndCharacter();
 }
 

@@ -49,8 +49,10 @@ class CapitalizationFilter {
 // not one of WordSep's characters, become capitals when they are one of
 // "a" to "z" by themselves. A letter with a combining accent is a
 // character beyond ASCII and stays as it is, and no character is ever
-// split. Blocks may be cut anywhere, even inside a character; the text
-// must be valid UTF-8 as a whole.
+// split. Blocks may be cut anywhere, even inside a character. A byte that
+// is part of no valid character (a stray of WordSep that closed a word,
+// or anything else) is a character of its own, a separator when WordSep
+// holds it.
 //
 // Whether a letter is a character by itself depends on the code point
 // after it: when that is not in the block yet, the letter is pending and
@@ -68,6 +70,8 @@ class Utf8CapitalizationFilter {
 
  private:
   void Take(const char* bytes, std::size_t length, char* first_byte);
+  void TakeStray(char byte);
+  char* CompletePartial(char* p, char* end);
   void EndCharacter();
 
   WordSeparators separators_;

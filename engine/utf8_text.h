@@ -81,6 +81,14 @@ inline std::size_t SequenceLength(unsigned char lead) {
   return lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
 }
 
+// What the bytes at the start of text begin with, for text that may hold
+// bytes that are no UTF-8: the length of the well-formed sequence there (1
+// for ASCII), 0 when there is none (a stray continuation byte, C0, C1, F5
+// to FF, a broken sequence: its first byte is then a character of its
+// own), or kCutShort when text ends inside what may still become one.
+inline constexpr std::size_t kCutShort = SIZE_MAX;
+std::size_t Utf8SequenceAt(std::string_view text);
+
 // The code point at p in valid UTF-8; length gets its byte count.
 inline char32_t DecodeAt(const char* p, std::size_t& length) {
   const auto* u = reinterpret_cast<const unsigned char*>(p);

@@ -18,40 +18,59 @@ std::optional<unsigned char> EightBitByteFor(char32_t code_point) {
 }
 
 WordSeparators::WordSeparators(std::string_view word_sep, TextEncoding source) : source_(source) {
-  const auto add_byte = [this](unsigned char byte) { bytes_.Insert(static_cast<char>(byte)); };
-  if (source == TextEncoding::RawBytes || !CheckUtf8(word_sep).Valid()) {
-    // Raw bytes, each a separator.
-    for (const char c : word_sep) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (source != TextEncoding::Utf8 || byte < 0x80) add_byte(byte);
-    }
+  const bool valid = CheckUtf8(word_sep).Valid();
+  if (source == TextEncoding::RawBytes || (source == TextEncoding::EightBit && !valid)) {
+    for (const char c : word_sep) bytes_.Insert(c);
     if (!word_sep.empty()) closer_.assign(1, word_sep.front());
     return;
   }
-  const std::vector<std::string_view> characters = SplitCharacters(word_sep);
-  for (std::size_t i = 0; i < characters.size(); ++i) {
-    const std::string_view character = characters[i];
-    if (source == TextEncoding::Utf8) {
-      if (character.size() == 1) {
-        add_byte(static_cast<unsigned char>(character.front()));
-      } else if (std::find(wide_.begin(), wide_.end(), character) == wide_.end()) {
-        wide_.emplace_back(character);
-      }
-      if (i == 0) closer_ = character;
-      continue;
+  // The valid runs as characters, the strays between them byte by byte.
+  bool first = true;
+  std::size_t at = 0;
+  while (at < word_sep.size()) {
+    std::size_t run = at;
+    while (run < word_sep.size()) {
+      const std::size_t length = Utf8SequenceAt(word_sep.substr(run));
+      if (length == 0 || length == kCutShort) break;
+      run += length;
     }
-    // An 8-bit source: the byte that stands for a one-code-point character.
-    std::size_t length = 0;
-    const char32_t code_point = DecodeAt(character.data(), length);
-    const std::optional<unsigned char> byte =
-        length == character.size() ? EightBitByteFor(code_point) : std::nullopt;
-    if (byte) add_byte(*byte);
-    if (i == 0 && byte) closer_.assign(1, static_cast<char>(*byte));
+    for (const std::string_view character : SplitCharacters(word_sep.substr(at, run - at))) {
+      AddCharacter(character, first);
+      first = false;
+    }
+    if (run < word_sep.size()) {
+      strays_.Insert(word_sep[run]);
+      if (first) closer_.assign(1, word_sep[run]);
+      first = false;
+      ++run;
+    }
+    at = run;
   }
 }
 
+void WordSeparators::AddCharacter(std::string_view character, bool first) {
+  if (source_ == TextEncoding::Utf8) {
+    if (character.size() == 1) {
+      bytes_.Insert(character.front());
+    } else if (std::find(wide_.begin(), wide_.end(), character) == wide_.end()) {
+      wide_.emplace_back(character);
+    }
+    if (first) closer_ = character;
+    return;
+  }
+  // An 8-bit source: the byte that stands for a one-code-point character.
+  std::size_t length = 0;
+  const char32_t code_point = DecodeAt(character.data(), length);
+  const std::optional<unsigned char> byte =
+      length == character.size() ? EightBitByteFor(code_point) : std::nullopt;
+  if (byte) bytes_.Insert(static_cast<char>(*byte));
+  if (first && byte) closer_.assign(1, static_cast<char>(*byte));
+}
+
 bool WordSeparators::IsSeparator(std::string_view character) const {
-  if (character.size() == 1) return bytes_.Contains(character.front());
+  if (character.size() == 1) {
+    return bytes_.Contains(character.front()) || strays_.Contains(character.front());
+  }
   return std::find(wide_.begin(), wide_.end(), character) != wide_.end();
 }
 

@@ -19,20 +19,23 @@ std::optional<unsigned char> EightBitByteFor(char32_t code_point);
 
 // WordSep's characters as a source of a given encoding sees them.
 //
-// WordSep holds the text the user typed. When it is valid UTF-8, each of
-// its characters (a grapheme cluster, CR and LF apart) is a separator:
+// WordSep holds the text the user typed (the batch command may give any
+// bytes). Its valid UTF-8 runs are characters (grapheme clusters, CR and
+// LF apart), each a separator:
 // - in a UTF-8 source it matches that whole character and nothing else;
 // - in an 8-bit source it matches the one byte that stands for it there
 //   (EightBitByteFor), and a character with no such byte matches nothing.
-// A WordSep that is not valid UTF-8 is raw bytes, each a separator; in a
-// UTF-8 source only its ASCII bytes can match (no whole character of a
-// UTF-8 text is one byte above 0x7F). A RawBytes source takes every
-// WordSep as raw bytes.
+// A byte of WordSep that is part of no valid UTF-8 character is a stray:
+// in a UTF-8 source it never matches (no character of a valid text is such
+// a byte), but it may close a last word, and wherever it stands in drawn
+// text it is a character of its own and a separator. An 8-bit source takes
+// a WordSep that holds a stray as raw bytes, each a separator, and a
+// RawBytes source takes every WordSep so.
 //
 // The closer, appended to a word cut off by the end of the source, is the
-// first character of WordSep as the source writes it (for raw bytes: the
-// first byte); nothing when WordSep is empty or its first character has
-// no byte in an 8-bit source.
+// first character of WordSep as the source writes it (a stray is one
+// byte; for raw bytes: the first byte); nothing when WordSep is empty or
+// its first character has no byte in an 8-bit source.
 class WordSeparators {
  public:
   WordSeparators(std::string_view word_sep, TextEncoding source);
@@ -44,15 +47,23 @@ class WordSeparators {
   // The separators of a UTF-8 source that are not one ASCII byte (an em
   // dash, a no-break space, "e" with a combining accent, an emoji).
   const std::vector<std::string>& Wide() const { return wide_; }
+  // The strays of a UTF-8 source's WordSep: bytes that match nothing in
+  // the source but are separators where they stand alone in drawn text.
+  const ByteSet& Strays() const { return strays_; }
   const std::string& Closer() const { return closer_; }
 
   // Whether one character of the source (a byte of an 8-bit source, a
-  // grapheme cluster of a UTF-8 one) is a separator.
+  // grapheme cluster of a UTF-8 one, a stray byte in drawn UTF-8 text) is a
+  // separator.
   bool IsSeparator(std::string_view character) const;
 
  private:
+  // Adds one valid character of WordSep; the first gives the closer.
+  void AddCharacter(std::string_view character, bool first);
+
   TextEncoding source_;
   ByteSet bytes_;
+  ByteSet strays_;
   std::vector<std::string> wide_;
   std::string closer_;
 };

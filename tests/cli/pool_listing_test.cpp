@@ -46,8 +46,9 @@ TEST(EscapeItem, EachKindOfByte) {
       {"\x01\x1B\x1F\x7F", "\\x01\\x1B\\x1F\\x7F", "\\x01\\x1B\\x1F\\x7F"},
       {"\x0B\x0C", "\\x0B\\x0C", "\\x0B\\x0C"},  // vertical tab, form feed
       {" ~", " ~", " ~"},                        // the printable ends of ASCII
-      {"caf\xE9", "caf\\xE9", "caf\xE9"},        // as UTF-8 only in a UTF-8 source
-      {"\x80\xFF", "\\x80\\xFF", "\x80\xFF"},
+      {"caf\xE9", "caf\\xE9", "caf\\xE9"},       // a byte of no character, escaped in both
+      {"\x80\xFF", "\\x80\\xFF", "\\x80\\xFF"},
+      {"\xC3\xA9\xFF\xE2\x80", "\\xC3\\xA9\\xFF\\xE2\\x80", "\xC3\xA9\\xFF\\xE2\\x80"},
       {"caf\xC3\xA9 \xF0\x9F\x91\x8D", "caf\\xC3\\xA9 \\xF0\\x9F\\x91\\x8D",
        "caf\xC3\xA9 \xF0\x9F\x91\x8D"},
       {"\xC2\x85", "\\xC2\\x85", "\xC2\x85"},  // U+0085 is a character, not a byte
@@ -106,6 +107,11 @@ TEST(WritePoolListing, LastLine_CountsAndNamesEverySource) {
        {"two\nlines", "caf\xE9"},
        EncodingChoice::Auto,
        "ab\ncd\n2 sequences; two\\nlines: UTF-8; caf\\xE9: UTF-8\n"},
+      {"a name in UTF-8 but for one byte",
+       {"x"},
+       {"\xFF\xC3\xA9"},
+       EncodingChoice::Auto,
+       "x\n1 sequence; \\xFF\xC3\xA9: UTF-8\n"},
       {"a name in UTF-8",
        {"x"},
        {"caf\xC3\xA9"},
@@ -120,14 +126,15 @@ TEST(WritePoolListing, LastLine_CountsAndNamesEverySource) {
 }
 
 // Reading the listing back gives exactly the pool's items, on generated
-// texts with every kind of byte, in every kind of pool; the lines of an
-// 8-bit source hold no byte from 0x80 up.
+// texts with every kind of byte, in every kind of pool; the listing is
+// UTF-8, and the lines of an 8-bit source hold no byte from 0x80 up.
 TEST(WritePoolListing, ReadBack_GivesThePoolsItems) {
   std::mt19937 random(7);
   for (int round = 0; round < 200; ++round) {
     const std::int16_t mode = round % 2 == 0 ? kLettersMode : kWordsMode;
-    const GenerationSettings settings = ReadSettings(
-        mode, static_cast<std::int16_t>(1 + random() % 4), round % 3 == 0 ? " " : "\n\\");
+    const GenerationSettings settings =
+        ReadSettings(mode, static_cast<std::int16_t>(1 + random() % 4),
+                     std::vector<std::string>{" ", "\n\\", "\xE9\n"}[round % 3]);
     std::vector<SequencePool> parts;
     std::vector<std::string> names;
     Items expected;
@@ -148,6 +155,7 @@ TEST(WritePoolListing, ReadBack_GivesThePoolsItems) {
                             parts.back().Encoding() != TextEncoding::Utf8);
     }
     const std::string listing = Listing(parts, names);
+    ASSERT_TRUE(CheckUtf8(listing).Valid()) << "round " << round;
     const test::ReadBackListing read = test::ReadListing(listing);
     ASSERT_EQ(read.error, "") << "round " << round;
     ASSERT_EQ(read.items.size(), expected.size()) << "round " << round;

@@ -133,6 +133,35 @@ TEST(Utf8Capitalization, AsciiTextIsFixedAlikeEitherWay) {
   }
 }
 
+// Bytes that are part of no character (a separator given as raw bytes
+// closes a UTF-8 source's last word with one) are characters of their own:
+// ASCII text with such bytes is fixed exactly as the 8-bit rules fix it,
+// whichever blocks it comes in, and the filter never reads past them.
+TEST(Utf8Capitalization, StrayBytesAreCharactersAsInEightBitText) {
+  std::mt19937 random(17);
+  const std::vector<std::string> pieces = {"ab", " ",    ". ",   "x",    "!",   "\r\n",
+                                           ".",  "\xE9", "\xFF", "\xC0", "\xF4"};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    const std::size_t size = random() % 40;
+    while (text.size() < size) text += pieces[random() % pieces.size()];
+    std::vector<std::size_t> blocks;
+    for (int k = 0; k < 4; ++k) blocks.push_back(1 + random() % 5);
+    for (const std::string word_sep : {"\xE9", " \xFF", "\xFF\xC3\xA9", "\xC0 "}) {
+      ASSERT_EQ(Fixed(text, word_sep, blocks), test::ReferenceFix(text, word_sep, SentenceEndMarks))
+          << "WordSep " << Escaped(word_sep) << " text " << Escaped(text);
+    }
+  }
+  // A broken sequence swallows no letter after it.
+  EXPECT_EQ(Fixed("x. \xC3"
+                  "a. \xF0\x9F"
+                  "b",
+                  "\xC3\xF0 ", {1}),
+            "X. \xC3"
+            "A. \xF0\x9F"
+            "b");
+}
+
 // The Write command reads the intermediate file in the encoding of the pool
 // it was drawn from.
 TEST(Utf8Capitalization, WriteCommandFixesAUtf8PoolAsUtf8) {

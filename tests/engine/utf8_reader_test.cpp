@@ -120,6 +120,20 @@ std::vector<Example> Examples() {
        "\xF0\x9F\x87\xAB",
        {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", "\xF0\x9F\x87\xAB"},
        {"\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7\xF0\x9F\x87\xAB"}},
+      {"a byte of no character in the separator matches nothing but closes",
+       "a\xC3\xA9"
+       "b c",
+       1,
+       "\xFF\xC3\xA9",
+       {"a", "\xC3\xA9", "b", " ", "c"},
+       {"a\xC3\xA9", "b c\xFF"}},
+      {"a whole character before a byte of none closes whole",
+       "a\xC3\xA9"
+       "b c",
+       1,
+       "\xC3\xA9\xFF",
+       {"a", "\xC3\xA9", "b", " ", "c"},
+       {"a\xC3\xA9", "b c\xC3\xA9"}},
       // 8-bit sources: a typed character matches the byte that stands for it.
       {"Latin-1 source, typed é splits at byte E9",
        "caf\xE9 ok\xE9x",
@@ -214,10 +228,12 @@ const std::vector<std::string>& Separators() {
       "\n",
       "\xE4\xB8\xAD,",
       "\xD8\x80",
-      "\xE9",          // raw byte, not UTF-8
-      ", \xFF\x80",    // raw bytes
-      "a b c d e",     // more distinct bytes than the vector compare takes
-      "\xEF\xBB\xBF",  // byte-order mark
+      "\xE9",           // raw byte, not UTF-8
+      ", \xFF\x80",     // raw bytes
+      "\xC3\xA9\xFF",   // a character, then a byte of none
+      "\xE9 \xCC\x81",  // a byte of none, a space, a lone accent
+      "a b c d e",      // more distinct bytes than the vector compare takes
+      "\xEF\xBB\xBF",   // byte-order mark
   };
   return separators;
 }

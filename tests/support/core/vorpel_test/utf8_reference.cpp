@@ -3,7 +3,9 @@
 #include <iconv.h>
 #include <utf8proc.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <utility>
 
 #include "vorpel_test/reference_algorithms.h"
 
@@ -115,23 +117,39 @@ static std::vector<std::string> ReferenceSourceCharacters(std::string_view sourc
   return bytes;
 }
 
+// The characters of text that may hold bytes of no character: the valid
+// runs cut as UTF-8, each byte where an ill-formed sequence starts a
+// character of its own.
+std::vector<std::string> ReferenceCharactersWithStrays(std::string_view text) {
+  std::vector<std::string> characters;
+  while (!text.empty()) {
+    const std::size_t run = ReferenceFirstInvalidUtf8(text).value_or(text.size());
+    if (run > 0) {
+      for (auto& c : ReferenceCharacters(text.substr(0, run))) characters.push_back(std::move(c));
+    }
+    if (run < text.size()) characters.emplace_back(1, text[run]);
+    text.remove_prefix(std::min(text.size(), run + 1));
+  }
+  return characters;
+}
+
 ReferenceSeparators ReferenceSeparatorsFor(const std::string& word_sep,
                                            ReferenceEncoding encoding) {
-  const bool utf8_source = encoding == ReferenceEncoding::Utf8;
   ReferenceSeparators result;
   if (word_sep.empty()) return result;
-  if (encoding == ReferenceEncoding::RawBytes || ReferenceFirstInvalidUtf8(word_sep)) {
-    // Raw bytes: each a separator; a UTF-8 source has no lone high byte.
-    for (const char c : word_sep) {
-      if (!utf8_source || static_cast<unsigned char>(c) < 0x80)
-        result.characters.emplace_back(1, c);
-    }
+  const bool valid = !ReferenceFirstInvalidUtf8(word_sep);
+  if (encoding == ReferenceEncoding::RawBytes ||
+      (encoding == ReferenceEncoding::EightBit && !valid)) {
+    // Raw bytes, each a separator.
+    for (const char c : word_sep) result.characters.emplace_back(1, c);
     result.closer = word_sep.substr(0, 1);
     return result;
   }
-  const std::vector<std::string> typed = ReferenceCharacters(word_sep);
+  // A UTF-8 source takes every character whole, and a byte of none as a
+  // separator that matches nothing in it but may close its last word.
+  const std::vector<std::string> typed = ReferenceCharactersWithStrays(word_sep);
   for (std::size_t i = 0; i < typed.size(); ++i) {
-    if (utf8_source) {
+    if (encoding == ReferenceEncoding::Utf8) {
       result.characters.push_back(typed[i]);
       if (i == 0) result.closer = typed[i];
       continue;
@@ -200,7 +218,7 @@ std::vector<std::string> ReferenceReadAuto(std::string_view source, std::int16_t
 // is one byte of marks.
 std::string ReferenceFixUtf8(std::string_view intermediate, const std::string& word_sep,
                              const std::string& marks) {
-  const std::vector<std::string> characters = ReferenceCharacters(intermediate);
+  const std::vector<std::string> characters = ReferenceCharactersWithStrays(intermediate);
   const std::vector<std::string> separators =
       ReferenceSeparatorsFor(word_sep, ReferenceEncoding::Utf8).characters;
   const auto capitalized = [](const std::string& c) {

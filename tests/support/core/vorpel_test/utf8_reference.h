@@ -25,6 +25,11 @@ std::optional<std::size_t> ReferenceFirstInvalidUtf8(std::string_view text);
 // CR LF cut in two.
 std::vector<std::string> ReferenceCharacters(std::string_view text);
 
+// The characters of text that may hold bytes of no character: valid runs
+// as ReferenceCharacters cuts them, and the first byte of each ill-formed
+// sequence as a character of its own.
+std::vector<std::string> ReferenceCharactersWithStrays(std::string_view text);
+
 // The byte an 8-bit source uses for a typed character (its UTF-8 bytes):
 // its Latin-1 byte for U+0000 to U+00FF, else the byte that the system's
 // converter gives for it in Windows-1252 when that lies in 0x80 to 0x9F;
@@ -57,8 +62,9 @@ std::vector<std::string> ReferenceReadAuto(std::string_view source, std::int16_t
 
 // The capitalization fix on UTF-8 text, one character (grapheme cluster)
 // at a time: a character is capitalized only when it is one letter a-z by
-// itself; separators are WordSep's characters; a mark is a character that
-// is one byte of marks.
+// itself; separators are WordSep's characters (a byte of none among them
+// is a separator where it stands alone); a mark is a character that is one
+// byte of marks. A byte of no character in the text is a character.
 std::string ReferenceFixUtf8(std::string_view intermediate, const std::string& word_sep,
                              const std::string& marks);
 
