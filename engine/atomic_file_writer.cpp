@@ -37,12 +37,6 @@ std::optional<fs::path> ResolveLinks(fs::path path, std::error_code& error) {
   return std::nullopt;
 }
 
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
 fs::path FolderOf(const fs::path& file) {
   fs::path folder = file.parent_path();
   return folder.empty() ? fs::path(".") : folder;
@@ -257,6 +251,22 @@ std::string TemporaryName(const fs::path& folder) {
   return (folder / name).string();
 }
 
+// A new file under a fresh temporary name in folder, or -1 with errno set.
+// The system gives it mode less the umask, as any new file.
+int CreateUnderTemporaryName(const fs::path& folder, mode_t mode, std::string& name) {
+  constexpr int kAttempts = 100;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    std::string candidate = TemporaryName(folder);
+    const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) {
+      name = std::move(candidate);
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+  }
+  return -1;  // errno is EEXIST
+}
+
 // Gives the unnamed file fd a fresh temporary name in folder.
 std::error_code LinkUnderTemporaryName(int fd, const fs::path& folder, fs::path& name) {
   constexpr int kAttempts = 100;
@@ -298,25 +308,32 @@ FileStatus AtomicFileWriter::Open(const fs::path& target, LinkPolicy links, NewF
   replacing_ = info.replacing;
   const fs::path folder = FolderOf(final_path_);
 
+  // The new file is made with the mode the umask shapes, as any new file
+  // is: the system applies the umask (an unnamed file keeps that mode when
+  // it is linked). Reading the umask would mean setting it for a moment,
+  // which races with every other thread that makes a file.
   const bool private_file = mode == NewFileMode::Private;
-  FileDescriptor fd(OpenUnnamedFile(folder, private_file ? 0600 : 0666));
+  const mode_t new_mode = private_file ? 0600 : 0666;
+  FileDescriptor fd(OpenUnnamedFile(folder, new_mode));
   if (fd.IsOpen()) {
     fd_ = std::move(fd);
     unnamed_ = true;
   } else {
     if (!MeansNoUnnamedFiles(errno)) return Error(LastSystemError());
     const TerminationSignalsHeld held;
-    std::string pattern = (folder / ".vorpel-XXXXXX").string();
-    fd = FileDescriptor(::mkostemp(pattern.data(), O_CLOEXEC));
+    std::string name;
+    fd = FileDescriptor(CreateUnderTemporaryName(folder, new_mode, name));
     if (!fd.IsOpen()) return Error(LastSystemError());
     fd_ = std::move(fd);
-    temp_path_ = pattern;
-    signal_slot_ = AddPartialFile(pattern.c_str());
+    temp_path_ = std::move(name);
+    signal_slot_ = AddPartialFile(temp_path_.c_str());
   }
 
+  // Exact bits only where the umask must not shape them: a private file is
+  // 0600 whatever the umask, a replaced file keeps its own.
   const bool keep_old_bits = !private_file && replacing_ && S_ISREG(info.old.st_mode);
-  mode_t bits = 0666 & ~CurrentUmask();
-  if (private_file) bits = 0600;
+  if (!private_file && !keep_old_bits) return std::nullopt;
+  mode_t bits = 0600;
   if (keep_old_bits) {
     bits = info.old.st_mode & 07777;
     // Keeps the owner when the process may (as root); otherwise the new

@@ -9,6 +9,7 @@
 #include <csignal>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "vorpel_test/assertions.h"
@@ -49,12 +50,17 @@ TEST(AtomicFileWriter, NewAndExistingTargetsGetTheBytes) {
   EXPECT_EQ(dir.Names(), (Names{"new", "old"}));
 }
 
+// A new file gets 0666 less the umask, whichever umask.
 TEST(AtomicFileWriter, NewTargetGetsOrdinaryPermissions) {
-  TempDir dir;
-  const mode_t mask = ::umask(022);
-  ASSERT_TRUE(Succeeded(WriteAtomically(dir / "new", "x")));
-  ::umask(mask);
-  EXPECT_EQ(test::PermissionsOf(dir / "new"), fs::perms(0644));
+  const std::pair<mode_t, int> cases[] = {{022, 0644}, {027, 0640}, {0, 0666}, {077, 0600}};
+  for (const auto& [umask, expected] : cases) {
+    SCOPED_TRACE(umask);
+    TempDir dir;
+    const mode_t mask = ::umask(umask);
+    ASSERT_TRUE(Succeeded(WriteAtomically(dir / "new", "x")));
+    ::umask(mask);
+    EXPECT_EQ(test::PermissionsOf(dir / "new"), fs::perms(expected));
+  }
 }
 
 TEST(AtomicFileWriter, ExistingTargetKeepsPermissionBits) {
