@@ -14,6 +14,11 @@ class FileCategoryImpl final : public std::error_category {
       case FileErrc::TargetExists: return "The file exists and may not be replaced";
       case FileErrc::EmptyPath: return "No file name was given";
       case FileErrc::NothingToDraw: return "There are no sequences to draw from";
+      case FileErrc::IsFifo: return "Is a named pipe (FIFO), not a regular file";
+      case FileErrc::IsTerminal: return "Is a terminal (character device), not a regular file";
+      case FileErrc::IsCharacterDevice: return "Is a character device, not a regular file";
+      case FileErrc::IsBlockDevice: return "Is a block device, not a regular file";
+      case FileErrc::IsSocket: return "Is a socket, not a regular file";
     }
     return "Unknown error";
   }

@@ -13,6 +13,12 @@ enum class FileErrc {
   TargetExists,        // the file appeared although it must not be replaced
   EmptyPath,
   NothingToDraw,  // a count of one or more from an empty pool
+  // What a source is when only a regular file will do.
+  IsFifo,
+  IsTerminal,
+  IsCharacterDevice,
+  IsBlockDevice,
+  IsSocket,
 };
 const std::error_category& FileCategory();
 std::error_code make_error_code(FileErrc errc);

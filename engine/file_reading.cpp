@@ -113,10 +113,12 @@ Filled FillWhole(int fd, char* into, std::size_t size, ReadObserver* observer) {
 
 // Reads as ReadWholeFile does, showing the pieces to observer if given.
 FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::size_t spare,
-                                 ReadObserver* observer) {
+                                 ReadObserver* observer, SourceFiles accepted) {
   out.Clear();
   ReadableFile file;
-  if (auto code = OpenForReading(path, /*follow_links=*/true, file)) return MakeError(path, code);
+  if (auto code = OpenForReading(path, /*follow_links=*/true, file, accepted)) {
+    return MakeError(path, code);
+  }
   const int fd = file.fd.get();
 
   try {
@@ -183,13 +185,14 @@ bool FileExists(const fs::path& path) {
   return fs::exists(status) && !fs::is_directory(status);
 }
 
-FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare) {
-  return ReadWholeFileObserved(path, out, spare, nullptr);
+FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
+                         SourceFiles accepted) {
+  return ReadWholeFileObserved(path, out, spare, nullptr, accepted);
 }
 
 FileStatus ReadWholeFile(const fs::path& path, ByteBuffer& out, std::size_t spare,
-                         ReadObserver& observer) {
-  return ReadWholeFileObserved(path, out, spare, &observer);
+                         ReadObserver& observer, SourceFiles accepted) {
+  return ReadWholeFileObserved(path, out, spare, &observer, accepted);
 }
 
 FileStatus ForEachBlock(const fs::path& path, bool follow_links, std::size_t block_size,

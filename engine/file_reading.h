@@ -9,6 +9,7 @@
 
 #include "byte_buffer.h"
 #include "file_error.h"
+#include "posix_file.h"
 
 namespace vorpel {
 
@@ -22,15 +23,17 @@ bool FileExists(const std::filesystem::path& path);
 /**
  * Reads the whole file at path into out, leaving at least spare bytes of
  * capacity after the content (the reader closes a last word there).
- * Regular files and pipes are read; folders and devices are refused. On
- * failure out is left empty.
+ * Regular files and pipes are read, or regular files only (see
+ * SourceFiles); folders and devices are refused. On failure out is left
+ * empty.
  *
  * **Example**:
  *
  *     ByteBuffer text;
  *     if (FileStatus error = ReadWholeFile("source.txt", text, 1)) ...
  */
-FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare = 0);
+FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare = 0,
+                         SourceFiles accepted = SourceFiles::FilesAndPipes);
 
 /**
  * Sees the content of a file as it is read, a piece at a time, each right
@@ -58,7 +61,7 @@ class ReadObserver {
 
 /** As above, and shows each piece of the content to observer. */
 FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std::size_t spare,
-                         ReadObserver& observer);
+                         ReadObserver& observer, SourceFiles accepted = SourceFiles::FilesAndPipes);
 
 /**
  * Calls consume with consecutive blocks of the file's content, each at most

@@ -16,6 +16,17 @@ namespace {
 // The most a single read or write asks for.
 constexpr std::size_t kMaxTransfer = std::size_t{1} << 30;
 
+// The error that names what the open file fd, not a regular file, is.
+std::error_code KindOfNonRegularFile(int fd, mode_t mode) {
+  if (S_ISFIFO(mode)) return make_error_code(FileErrc::IsFifo);
+  if (S_ISCHR(mode)) {
+    return make_error_code(::isatty(fd) != 0 ? FileErrc::IsTerminal : FileErrc::IsCharacterDevice);
+  }
+  if (S_ISBLK(mode)) return make_error_code(FileErrc::IsBlockDevice);
+  if (S_ISSOCK(mode)) return make_error_code(FileErrc::IsSocket);
+  return make_error_code(FileErrc::NotRegularFile);
+}
+
 }  // namespace
 
 std::error_code LastSystemError() { return {errno, std::generic_category()}; }
@@ -41,15 +52,28 @@ void FileDescriptor::Reset() {
 }
 
 std::error_code OpenForReading(const std::filesystem::path& path, bool follow_links,
-                               ReadableFile& out) {
-  const int flags = O_RDONLY | O_CLOEXEC | (follow_links ? 0 : O_NOFOLLOW);
+                               ReadableFile& out, SourceFiles accepted) {
+  const bool regular_only = accepted == SourceFiles::RegularOnly;
+  // Without O_NONBLOCK, opening a named pipe waits until a program opens it
+  // for writing, and a serial line until its carrier comes. O_NOCTTY: a
+  // terminal opened here never becomes the process's controlling one.
+  const int flags = O_RDONLY | O_CLOEXEC | O_NOCTTY | (follow_links ? 0 : O_NOFOLLOW) |
+                    (regular_only ? O_NONBLOCK : 0);
   FileDescriptor fd(::open(path.c_str(), flags));
   if (!fd.IsOpen()) return LastSystemError();
   struct stat info {};
   if (::fstat(fd.get(), &info) != 0) return LastSystemError();
   if (S_ISDIR(info.st_mode)) return std::make_error_code(std::errc::is_a_directory);
+  if (regular_only && !S_ISREG(info.st_mode)) return KindOfNonRegularFile(fd.get(), info.st_mode);
   if (!S_ISREG(info.st_mode) && !S_ISFIFO(info.st_mode)) {
     return make_error_code(FileErrc::NotRegularFile);
+  }
+  // The reads that follow wait for their bytes as on any file.
+  if (regular_only) {
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    if (status == -1 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+      return LastSystemError();
+    }
   }
   out.fd = std::move(fd);
   out.regular = S_ISREG(info.st_mode);

@@ -52,14 +52,28 @@ struct ReadableFile {
   std::uintmax_t size = 0;  // the size when opened, for a regular file
 };
 
+/** What a reader accepts as its source. */
+enum class SourceFiles {
+  // Regular files and pipes: opening a named pipe waits for its writer,
+  // and reading it waits for its text, as a command in a pipeline should.
+  FilesAndPipes,
+  // Regular files only, found out without waiting: a named pipe with no
+  // writer, a terminal or any other device is refused at once, its error
+  // naming what it is (FileErrc::IsFifo, IsTerminal, ...).
+  RegularOnly,
+};
+
 /**
  * Opens path for reading, after checking that it is something that can be
- * read to its end: a regular file or a pipe. A folder gives
- * `errc::is_a_directory`, a device or socket `FileErrc::NotRegularFile`.
- * With follow_links false a symbolic link at path is refused.
+ * read to its end: a regular file or, unless accepted is RegularOnly, a
+ * pipe. A folder gives `errc::is_a_directory`, a device or socket
+ * `FileErrc::NotRegularFile` (or, under RegularOnly, the FileErrc that
+ * names its kind). With follow_links false a symbolic link at path is
+ * refused.
  */
 std::error_code OpenForReading(const std::filesystem::path& path, bool follow_links,
-                               ReadableFile& out);
+                               ReadableFile& out,
+                               SourceFiles accepted = SourceFiles::FilesAndPipes);
 
 /**
  * Reads up to into.size() bytes from fd into into, retrying when a signal

@@ -542,7 +542,7 @@ SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, Text
 }
 
 ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter,
-                       EncodingChoice choice) {
+                       EncodingChoice choice, SourceFiles accepted) {
   try {
     if (!FileExists(path)) {
       ReportError(reporter, ErrorKind::FNE, path.string());
@@ -560,8 +560,8 @@ ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Repo
     // each piece is still in the cache.
     Utf8ReadCheck checker;
     const FileStatus read_error = choice == EncodingChoice::Bytes
-                                      ? ReadWholeFile(path, text, spare)
-                                      : ReadWholeFile(path, text, spare, checker);
+                                      ? ReadWholeFile(path, text, spare, accepted)
+                                      : ReadWholeFile(path, text, spare, checker, accepted);
     if (read_error) {
       ReportFileError(reporter, *read_error);
       return ReadOutcome::Failed;

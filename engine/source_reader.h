@@ -6,6 +6,7 @@
 
 #include "file_error.h"
 #include "generation_settings.h"
+#include "posix_file.h"
 #include "reporter.h"
 #include "sequence_pool.h"
 #include "session.h"
@@ -64,8 +65,11 @@ enum class ReadOutcome {
 // with the file's items; otherwise beeps, shows ErrorFNE and keeps the pool.
 // A file that exists but cannot be read is reported with ErrorIO, and so is
 // a source that is not valid UTF-8 when choice is Utf8 (naming the offset
-// of its first invalid byte sequence); the pool is then empty.
+// of its first invalid byte sequence); the pool is then empty. With
+// accepted RegularOnly (the window's Read), a named pipe, a terminal or
+// another device is such a file, refused at once rather than waited for.
 ReadOutcome ReadSource(Session& session, const std::filesystem::path& path, Reporter& reporter,
-                       EncodingChoice choice = EncodingChoice::Auto);
+                       EncodingChoice choice = EncodingChoice::Auto,
+                       SourceFiles accepted = SourceFiles::FilesAndPipes);
 
 }  // namespace vorpel

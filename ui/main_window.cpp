@@ -205,7 +205,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::OnReadClicked() {
   const WaitCursor wait;
-  ReadSource(session_, PathFromField(txt_from_->text()), reporter_);
+  // Only a regular file: a named pipe or a terminal would hold the window
+  // until someone writes to it.
+  ReadSource(session_, PathFromField(txt_from_->text()), reporter_, EncodingChoice::Auto,
+             SourceFiles::RegularOnly);
 }
 
 void MainWindow::OnWriteClicked() {

@@ -3,16 +3,23 @@
 // that exists but cannot be read. Each shows ErrorIO with the path and the
 // system's reason, keeps the old files and leaves no partial file.
 
+#include <fcntl.h>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 
 #include <QDir>
 #include <QLabel>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
+#include <future>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "fault_conditions.h"
@@ -246,6 +253,58 @@ TEST_F(WindowFaultTest, SourceExistsButCannotBeOpened_ErrorIOAndEmptyPool) {
   EXPECT_EQ(beeps_, 2);
   EXPECT_TRUE(IsShown("ErrorR"));
   EXPECT_FALSE(QFile::exists(Path("target.txt")));
+}
+
+// A named pipe that no program writes to, a terminal with nobody typing,
+// a device: the window's Read refuses them at once, without reading, with
+// ErrorIO naming what the source is, and the pool is empty.
+TEST_F(WindowFaultTest, SourceThatIsNoRegularFile_RefusedAtOnceNamingWhatItIs) {
+  const QString fifo = Path("pipe");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  int terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(terminal, 0);
+  ASSERT_EQ(::grantpt(terminal), 0);
+  ASSERT_EQ(::unlockpt(terminal), 0);
+  const QString terminal_path = QString::fromLocal8Bit(::ptsname(terminal));
+  struct Case {
+    QString path;
+    const char* reason;
+    std::function<void()> release;  // ends a wait on the source
+  };
+  const Case cases[] = {
+      {fifo, "Is a named pipe (FIFO), not a regular file",
+       [&] { ::close(::open(QFile::encodeName(fifo).constData(), O_RDWR | O_CLOEXEC)); }},
+      {terminal_path, "Is a terminal (character device), not a regular file",
+       [&] { ::close(std::exchange(terminal, -1)); }},
+      {QStringLiteral("/dev/zero"), "Is a character device, not a regular file", [] {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path.toStdString());
+    WriteBytes(Path("source.txt"), "go.");
+    ReadSource(Path("source.txt"));
+    ASSERT_EQ(session_.pool.Size(), 1u);
+    const int beeps = beeps_;
+    // A Read that waits on its source is set free after a few seconds, so
+    // that the test fails instead of hanging.
+    std::promise<void> read_done;
+    bool released = false;
+    std::thread deadline([&, done = read_done.get_future()] {
+      if (done.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+        released = true;
+        c.release();
+      }
+    });
+    ReadSource(c.path);
+    read_done.set_value();
+    deadline.join();
+    EXPECT_FALSE(released) << "the Read waited on its source";
+    EXPECT_EQ(beeps_, beeps + 1);
+    EXPECT_EQ(ShownDialogs(), QStringList{"ErrorIO"});
+    EXPECT_EQ(ErrorIOText().toStdString(), (kMessage + c.path + ": " + c.reason).toStdString());
+    EXPECT_EQ(session_.pool.Size(), 0u);
+    Click(Control<QPushButton>("ErrorIO", "btnOK"));
+  }
+  if (terminal >= 0) ::close(terminal);
 }
 
 #if !defined(__SANITIZE_ADDRESS__)
