@@ -99,7 +99,7 @@ FUZZ_SECONDS ?= 60
 fuzz:
 	@scripts/install-deps.sh run fuzz
 	$(call configure-and-build,fuzz)
-	for target in reader utf8_reader numeric capitalization; do \
+	for target in reader utf8_reader numeric capitalization pipeline; do \
 	  mkdir -p build/fuzz/corpus/$$target && \
 	  build/fuzz/fuzz/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
