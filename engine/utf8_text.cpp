@@ -546,7 +546,7 @@ LetterIndex LetterIndex::Build(std::string_view text) {
     GraphemeBreaks::State state = GraphemeBreaks::StartState();
     std::size_t letters = 0;
     // An ASCII byte after a code point that joins it (after a prepended
-    // mark) in the next block: its bit is cleared when its block is done.
+    // mark) in the next block: its bit is cleared when its block starts.
     std::size_t no_start_at = SIZE_MAX;
     unsigned char tail[64 + 4];
     for (std::size_t line = first; line < end; ++line) {
@@ -573,6 +573,10 @@ LetterIndex LetterIndex::Build(std::string_view text) {
         // Every ASCII byte starts a character, unless the code point before
         // it joins it (a prepended mark), which the loop below catches.
         std::uint64_t starts = ascii;
+        // An ASCII byte joined to a code point at the end of the block
+        // before. Cleared now, before this block's own last code point may
+        // name a byte of the next block.
+        if (no_start_at - base < 64) starts &= ~(std::uint64_t{1} << (no_start_at - base));
         // The library decides before every code point that is not ASCII.
         std::uint64_t doubtful = masks.high & ~masks.continuation;
         while (doubtful != 0) {
@@ -601,9 +605,6 @@ LetterIndex LetterIndex::Build(std::string_view text) {
               }
             }
           }
-        }
-        if (no_start_at >= base && no_start_at < base + 64) {
-          starts &= ~(std::uint64_t{1} << (no_start_at - base));
         }
         if (in_block < 64) starts &= (std::uint64_t{1} << in_block) - 1;
         words[k] = starts;

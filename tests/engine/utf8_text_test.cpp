@@ -312,6 +312,23 @@ TEST(LetterIndex, AgreesWithTheLibrarysOwnSegmentationOnGeneratedTexts) {
   }
 }
 
+// A prepended mark (U+0600) joins the ASCII letter after it; here two end
+// 64-byte blocks in a row, so each letter joined starts the next block.
+TEST(LetterIndex, PrependedMarksEndingTwoBlocksInARow) {
+  const std::string mark = "\xD8\x80";
+  const std::string text =
+      std::string(62, 'a') + mark + "b" + std::string(61, 'c') + mark + "d" + std::string(70, 'e');
+  const auto expected = test::ReferenceCharacters(text);
+  ASSERT_EQ(expected[62], mark + "b");
+  const LetterIndex index = LetterIndex::Build(text);
+  ASSERT_EQ(index.Letters(), expected.size());
+  std::size_t offset = 0;
+  for (std::size_t n = 0; n < expected.size(); ++n) {
+    EXPECT_EQ(index.StartOf(n), offset) << "letter " << n;
+    offset += expected[n].size();
+  }
+}
+
 // Past the hints of the directory: many letters, a few of them wide.
 TEST(LetterIndex, FindsEveryStartInALongText) {
   std::string text;
