@@ -105,6 +105,14 @@ fuzz:
 	    -artifact_prefix=build/fuzz/ build/fuzz/corpus/$$target fuzz/corpus/$$target || exit 1; \
 	done
 
+# The tests of UTF-8 text built and run against Debian 13's utf8proc and
+# Unicode test file, fetched into build/utf8proc-guard without touching the
+# system's packages (scripts/utf8proc-guard.sh).
+.PHONY: utf8proc-guard
+utf8proc-guard:
+	@scripts/install-deps.sh run test
+	scripts/utf8proc-guard.sh build/utf8proc-guard $(CONFIGURE_ARGS)
+
 # vorpel-cli timed side by side with shuf, cat and head on a generated
 # 256 MiB text (bench/compare.sh), on a quiet machine and with scattered free
 # memory (bench/scatter_memory.cpp); a Release build of its own, without the

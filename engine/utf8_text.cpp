@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
+#include <tuple>
 
 #include "byte_scan.h"
 
@@ -22,10 +26,6 @@ namespace {
 // ------------------------------------------------------------ validation
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
-// One ASCII character of each break class the library gives ASCII (other,
-// CR, LF, control): what holds for these holds for every ASCII character.
-constexpr std::array<char32_t, 4> kAsciiOfEachClass = {U'a', U'\r', U'\n', U'\0'};
 
 // The length of the well-formed sequence at p (at most end - p bytes
 // looked at), or 0 when the bytes there are no well-formed sequence.
@@ -355,40 +355,137 @@ std::string EncodeUtf8(char32_t cp) {
 
 // ------------------------------------------------------------ characters
 
-std::atomic<std::uint8_t> GraphemeBreaks::class_cache_[0x110000];
-std::atomic<std::uint8_t> GraphemeBreaks::transitions_[kClasses][kClasses];
-std::atomic<char32_t> GraphemeBreaks::example_[kClasses];
-std::atomic<std::uint8_t> GraphemeBreaks::joins_ascii_[kClasses];
-std::atomic<std::uint8_t> GraphemeBreaks::ascii_neighbour_[kClasses];
+namespace {
 
-GraphemeBreaks::State GraphemeBreaks::StartState() {
-  // After a control character every character starts anew (and the state
-  // after it is the next character's own class, as at the start of a text).
-  return UTF8PROC_BOUNDCLASS_CONTROL;
+// The learning of new States and classes, and what lies behind a State.
+std::mutex learning;
+
+// What a State stands for: the library's state value, and whether the last
+// code point was CR (for our one rule, CR and LF as two characters).
+struct StateMeaning {
+  utf8proc_int32_t library_state = 0;
+  bool after_cr = false;
+};
+// The meaning of each State, read and written under the lock only; 0 is
+// no State. state_count counts the entries taken, 0 included once the
+// start is known; class_count the classes given.
+std::array<StateMeaning, 128> state_meanings;
+std::size_t state_count = 0;
+std::size_t class_count = 0;
+
+// The Indic conjunct property of a code point where the library has one
+// (from utf8proc 2.9 on, which reads it for the rule that keeps a conjunct
+// of consonants joined by a virama together); 0 for older versions.
+template <typename Property>
+unsigned IndicConjunctBreak(const Property& property) {
+  if constexpr (requires { property.indic_conjunct_break; }) {
+    return property.indic_conjunct_break;
+  } else {
+    return 0;
+  }
+}
+
+// A library with more states or classes than the tables hold (one far
+// beyond today's) cannot be cached; it is said, rather than cut wrong.
+[[noreturn]] void TooMany(const char* what) {
+  std::fprintf(stderr,
+               "vorpel: utf8proc %s has more grapheme break %s than the cache holds; "
+               "the program cannot cut characters with it\n",
+               utf8proc_version(), what);
+  std::abort();
+}
+
+// The State that stands for a meaning, given a number when it is new.
+// Called under the lock.
+GraphemeBreaks::State StateFor(StateMeaning meaning) {
+  // The library reads the code point before only when its state is 0: a
+  // state of 0 cannot be cached by state alone.
+  if (meaning.library_state == 0) TooMany("states (a state of 0)");
+  for (std::size_t id = 1; id < state_count; ++id) {
+    if (state_meanings[id].library_state == meaning.library_state &&
+        state_meanings[id].after_cr == meaning.after_cr) {
+      return static_cast<GraphemeBreaks::State>(id);
+    }
+  }
+  if (state_count == state_meanings.size()) TooMany("states");
+  state_meanings[state_count] = meaning;
+  return static_cast<GraphemeBreaks::State>(state_count++);
+}
+
+// Makes the start the first State (the number StartState gives) when no
+// State is known yet. Called under the lock.
+void LearnStart() {
+  if (state_count != 0) return;
+  state_count = 1;  // the unused 0
+  // The library's state after a control character (U+0000 after U+0000),
+  // where every character starts anew, as at the start of a text.
+  utf8proc_int32_t library_state = 0;
+  utf8proc_grapheme_break_stateful(0, 0, &library_state);
+  StateFor({library_state, false});
+}
+
+}  // namespace
+
+std::atomic<std::uint8_t> GraphemeBreaks::class_cache_[0x110000];
+std::atomic<std::uint8_t> GraphemeBreaks::class_of_key_[kClassKeys];
+std::atomic<std::uint8_t> GraphemeBreaks::transitions_[kStates][kClasses];
+std::atomic<std::uint8_t> GraphemeBreaks::joins_ascii_[kStates];
+std::atomic<std::uint8_t> GraphemeBreaks::ascii_neighbour_[kClasses];
+std::atomic<GraphemeBreaks::State> GraphemeBreaks::after_ascii_[128];
+
+std::int32_t GraphemeBreaks::LibraryState(State state) {
+  static_assert(std::tuple_size_v<decltype(state_meanings)> == kStates);
+  const std::lock_guard lock(learning);
+  LearnStart();
+  return state < state_count ? state_meanings[state].library_state : 0;
 }
 
 std::uint8_t GraphemeBreaks::LearnClass(char32_t cp) {
-  const auto cls = static_cast<std::uint8_t>(
-      utf8proc_get_property(static_cast<utf8proc_int32_t>(cp))->boundclass);
-  example_[cls].store(cp, std::memory_order_relaxed);
-  class_cache_[cp].store(static_cast<std::uint8_t>(kKnownBit | cls), std::memory_order_relaxed);
+  // Every property of cp the library reads for the break before it and
+  // the state after it, and whether cp is CR or LF, for our own rule.
+  const utf8proc_property_t* property = utf8proc_get_property(static_cast<utf8proc_int32_t>(cp));
+  const std::size_t boundclass = property->boundclass;
+  const std::size_t indic = IndicConjunctBreak(*property);
+  if (boundclass > 0xFF || indic > 3) TooMany("classes (a property beyond the table)");
+  const std::size_t key =
+      boundclass | indic << 8 | std::size_t{cp == U'\r'} << 10 | std::size_t{cp == U'\n'} << 11;
+  static_assert(std::size_t{1} << 12 == kClassKeys);
+  std::uint8_t cls = class_of_key_[key].load(std::memory_order_relaxed);
+  if (cls == 0) {
+    const std::lock_guard lock(learning);
+    cls = class_of_key_[key].load(std::memory_order_relaxed);
+    if (cls == 0) {
+      if (class_count + 1 >= kClasses) TooMany("classes");
+      cls = static_cast<std::uint8_t>(++class_count);
+      class_of_key_[key].store(cls, std::memory_order_relaxed);
+    }
+  }
+  class_cache_[cp].store(cls, std::memory_order_relaxed);
   return cls;
 }
 
-std::uint32_t GraphemeBreaks::StatesJoiningAscii() {
-  std::uint32_t states = 0;
-  for (State state = 1; state < kClasses; ++state) {
-    // Only states the library can be in: classes it has, and its own
-    // state for a pictograph followed by a joiner.
-    if (state > UTF8PROC_BOUNDCLASS_E_ZWG) break;
-    if (MayJoinAscii(state)) states |= std::uint32_t{1} << state;
-  }
-  return states;
+std::uint8_t GraphemeBreaks::LearnTransition(State state, std::uint8_t cls, char32_t cp) {
+  const std::lock_guard lock(learning);
+  std::uint8_t entry = transitions_[state][cls].load(std::memory_order_relaxed);
+  if (entry != 0) return entry;
+  LearnStart();
+  // With a state other than 0 the library reads nothing of the code point
+  // before, and of cp only what makes its class: cp answers for its class.
+  const StateMeaning from = state_meanings[state];
+  utf8proc_int32_t library_state = from.library_state;
+  bool boundary =
+      utf8proc_grapheme_break_stateful(0, static_cast<utf8proc_int32_t>(cp), &library_state) != 0;
+  // CR and LF are two characters, as in an 8-bit text.
+  if (from.after_cr && cp == U'\n') boundary = true;
+  const State next = StateFor({library_state, cp == U'\r'});
+  entry = static_cast<std::uint8_t>(next | (boundary ? kBreakBit : 0));
+  transitions_[state][cls].store(entry, std::memory_order_relaxed);
+  return entry;
 }
 
 bool GraphemeBreaks::LearnJoinsAscii(State state) {
   bool joins = false;
-  for (const char32_t c : kAsciiOfEachClass) {
+  for (unsigned c = 0; c < 128; ++c) {
     State after = state;
     if (!BreakBefore(after, c)) joins = true;
   }
@@ -397,35 +494,30 @@ bool GraphemeBreaks::LearnJoinsAscii(State state) {
   return joins;
 }
 
+GraphemeBreaks::State GraphemeBreaks::LearnAfterAscii(unsigned char c) {
+  State state = StartState();
+  BreakBefore(state, c);
+  after_ascii_[c].store(state, std::memory_order_relaxed);
+  return state;
+}
+
 std::uint8_t GraphemeBreaks::AsciiNeighbour(char32_t cp) {
   const std::uint8_t cls = ClassOf(cp);
   const std::uint8_t known = ascii_neighbour_[cls].load(std::memory_order_relaxed);
   if (known != 0) return known;
-  // Both answers depend on cp's class alone: the state after cp, whatever
-  // came before it, is its class when an ASCII character follows (see
-  // BreakBeforeAscii), and the state after an ASCII character is that
-  // character's class.
+  // Both answers depend on cp's class alone: the state after cp decides
+  // for an ASCII character after it, and that is the same whatever came
+  // before cp (see BreakBeforeAscii); the state after an ASCII character is
+  // that character's own.
   std::uint8_t answer = kNeighbourKnown;
-  if (MayJoinAscii(cls)) answer |= kJoinsAsciiAfter;
-  for (const char32_t c : kAsciiOfEachClass) {
+  State after = StartState();
+  BreakBefore(after, cp);
+  if (MayJoinAscii(after)) answer |= kJoinsAsciiAfter;
+  for (unsigned c = 0; c < 128; ++c) {
     if (!BreakAfterAscii(static_cast<unsigned char>(c), cp)) answer |= kJoinsAsciiBefore;
   }
   ascii_neighbour_[cls].store(answer, std::memory_order_relaxed);
   return answer;
-}
-
-std::uint8_t GraphemeBreaks::LearnTransition(State state, std::uint8_t next_class) {
-  // With a state other than 0 the library decides from the state and the
-  // next code point's class alone; any code point of that class will do.
-  utf8proc_int32_t library_state = state;
-  const auto example = static_cast<utf8proc_int32_t>(example_[next_class].load());
-  bool boundary = utf8proc_grapheme_break_stateful(0, example, &library_state);
-  // CR and LF are two characters, as in an 8-bit text.
-  if (state == UTF8PROC_BOUNDCLASS_CR && next_class == UTF8PROC_BOUNDCLASS_LF) boundary = true;
-  const auto entry = static_cast<std::uint8_t>(kKnownBit | (boundary ? kBreakBit : 0) |
-                                               (library_state & kStateMask));
-  transitions_[state][next_class].store(entry, std::memory_order_relaxed);
-  return entry;
 }
 
 std::size_t CharacterEnd(std::string_view text, std::size_t begin) {
@@ -531,11 +623,9 @@ LetterIndex LetterIndex::Build(std::string_view text) {
   index.lines_.Reserve((index.line_count_ + 1) * 64);
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
 
-  // The state after each ASCII byte, and the states an ASCII byte may join,
-  // asked once.
+  // The state after each ASCII byte, asked once.
   std::array<GraphemeBreaks::State, 128> after_ascii{};
   for (unsigned char c = 0; c < 128; ++c) after_ascii[c] = GraphemeBreaks::StateAfterAscii(c);
-  const std::uint32_t joining_ascii = GraphemeBreaks::StatesJoiningAscii();
 
   // Indexes lines [first, end): their bits, and in each line's rank the
   // letters before it counted from the start of line first. Returns the
@@ -546,7 +636,7 @@ LetterIndex LetterIndex::Build(std::string_view text) {
     GraphemeBreaks::State state = GraphemeBreaks::StartState();
     std::size_t letters = 0;
     // An ASCII byte after a code point that joins it (after a prepended
-    // mark) in the next block: its bit is cleared when its block is done.
+    // mark) in the next block: its bit is cleared when its block starts.
     std::size_t no_start_at = SIZE_MAX;
     unsigned char tail[64 + 4];
     for (std::size_t line = first; line < end; ++line) {
@@ -573,6 +663,10 @@ LetterIndex LetterIndex::Build(std::string_view text) {
         // Every ASCII byte starts a character, unless the code point before
         // it joins it (a prepended mark), which the loop below catches.
         std::uint64_t starts = ascii;
+        // An ASCII byte joined to a code point at the end of the block
+        // before. Cleared now, before this block's own last code point may
+        // name a byte of the next block.
+        if (no_start_at - base < 64) starts &= ~(std::uint64_t{1} << (no_start_at - base));
         // The library decides before every code point that is not ASCII.
         std::uint64_t doubtful = masks.high & ~masks.continuation;
         while (doubtful != 0) {
@@ -591,7 +685,7 @@ LetterIndex LetterIndex::Build(std::string_view text) {
               static_cast<std::size_t>(std::countl_one(static_cast<std::uint8_t>(word)));
           starts |= std::uint64_t{GraphemeBreaks::BreakBefore(state, cp)} << bit;
           const std::size_t next = base + bit + length;
-          if (((joining_ascii >> state) & 1u) != 0 && next < size && bytes[next] < 0x80) {
+          if (GraphemeBreaks::MayJoinAscii(state) && next < size && bytes[next] < 0x80) {
             GraphemeBreaks::State after = state;
             if (!GraphemeBreaks::BreakBefore(after, bytes[next])) {
               if (next < base + 64) {
@@ -601,9 +695,6 @@ LetterIndex LetterIndex::Build(std::string_view text) {
               }
             }
           }
-        }
-        if (no_start_at >= base && no_start_at < base + 64) {
-          starts &= ~(std::uint64_t{1} << (no_start_at - base));
         }
         if (in_block < 64) starts &= (std::uint64_t{1} << in_block) - 1;
         words[k] = starts;

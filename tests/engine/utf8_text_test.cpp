@@ -1,8 +1,12 @@
 #include "utf8_text.h"
 
 #include <gtest/gtest.h>
+#include <utf8proc.h>
 
 #include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdio>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -232,13 +236,196 @@ TEST(SplitCharacters, WhatAPersonSeesAsOneCharacter) {
   EXPECT_EQ(Split(""), Chars{});
 }
 
+std::string FromCodePoints(std::initializer_list<char32_t> code_points) {
+  std::string text;
+  for (const char32_t cp : code_points) text += EncodeUtf8(cp);
+  return text;
+}
+
+// Conjuncts of Indic scripts (consonant, virama, consonant) are one
+// character from Unicode 15.1 on and two before: they are cut as the
+// linked library cuts them, whatever its version.
+TEST(SplitCharacters, IndicConjunctsAsTheLinkedLibraryCutsThem) {
+  const std::vector<std::string> texts = {
+      FromCodePoints({0x915, 0x94D, 0x937}),                       // Devanagari KA virama SSA
+      FromCodePoints({0x915, 0x94D, 0x200D, 0x937}),               // ... with a joiner
+      FromCodePoints({0x915, 0x94D, 0x200C, 0x937}),               // ... with a non-joiner
+      FromCodePoints({0x915, 0x93C, 0x94D, 0x937}),                // KA nukta virama SSA
+      FromCodePoints({0x915, 0x94D, 0x937, 0x924, 0x94D, 0x930}),  // two in a row
+      FromCodePoints({0x995, 0x9CD, 0x9B7}),                       // Bengali
+      FromCodePoints({0xD15, 0xD4D, 0xD37}),                       // Malayalam
+      FromCodePoints({0x915, 0x94D, U'a', 0x937}),                 // ASCII between
+  };
+  for (const std::string& text : texts) {
+    const auto expected = test::ReferenceCharacters(text);
+    EXPECT_EQ(Split(text), expected) << Escaped(text);
+    EXPECT_EQ(LetterIndex::Build(text).Letters(), expected.size()) << Escaped(text);
+  }
+}
+
+std::string CodePointName(char32_t cp) {
+  char name[16];
+  std::snprintf(name, sizeof name, "U+%04X", static_cast<unsigned>(cp));
+  return name;
+}
+
+// Every state the cache can reach (found from the start, with every code
+// point from every state found), and every code point from 0 to 10FFFF in
+// each: the break before it, and the state after it, are the library's
+// that is linked, with CR and LF cut apart. And what the quick ways for
+// ASCII take for granted holds: the state after an ASCII character is the
+// same whatever came before, the code point before an ASCII character
+// alone decides whether it joins it, two ASCII characters are never one
+// character, and every code point starts a character at the start.
+TEST(GraphemeBreaks, AnswersAsTheLinkedLibraryInEveryStateForEveryCodePoint) {
+  using State = GraphemeBreaks::State;
+  char header_version[32];
+  std::snprintf(header_version, sizeof header_version, "%d.%d.%d", UTF8PROC_VERSION_MAJOR,
+                UTF8PROC_VERSION_MINOR, UTF8PROC_VERSION_PATCH);
+  ASSERT_STREQ(utf8proc_version(), header_version) << "the library is not the one of its header";
+
+  constexpr char32_t kCodePoints = 0x110000;
+  // What a state of the cache means, as found by asking the library along
+  // the way: its state value, whether the last code point was CR, and the
+  // ASCII characters that would join the character before them.
+  struct Meaning {
+    bool found = false;
+    utf8proc_int32_t library_state = 0;
+    bool after_cr = false;
+    std::bitset<128> joining_ascii;
+  };
+  const auto library_break = [](const Meaning& meaning, char32_t cp, utf8proc_int32_t& state) {
+    state = meaning.library_state;
+    const bool boundary =
+        utf8proc_grapheme_break_stateful(0, static_cast<utf8proc_int32_t>(cp), &state);
+    return boundary || (meaning.after_cr && cp == U'\n');
+  };
+  std::array<Meaning, 256> meanings;
+  std::vector<State> found;
+  std::size_t faults = 0;
+  const auto fault = [&faults](const ::testing::Message& what) {
+    if (++faults <= 10) ADD_FAILURE() << what.GetString();
+  };
+  const auto reach = [&](State state, utf8proc_int32_t library_state, bool after_cr) {
+    Meaning& meaning = meanings[state];
+    if (!meaning.found) {
+      meaning.found = true;
+      meaning.library_state = library_state;
+      meaning.after_cr = after_cr;
+      for (char32_t c = 0; c < 128; ++c) {
+        utf8proc_int32_t ignored = 0;
+        if (!library_break(meaning, c, ignored)) meaning.joining_ascii.set(c);
+      }
+      found.push_back(state);
+      return true;
+    }
+    return meaning.library_state == library_state && meaning.after_cr == after_cr;
+  };
+  // A text starts as after a control character, where everything starts anew.
+  utf8proc_int32_t after_control = 0;
+  utf8proc_grapheme_break_stateful(0, 0, &after_control);
+  const State start = GraphemeBreaks::StartState();
+  reach(start, after_control, false);
+
+  // The state after each code point at the start of a text; whether it
+  // joins some ASCII character right before it.
+  std::vector<State> after_start(kCodePoints);
+  std::vector<bool> joins_ascii_before(kCodePoints);
+  std::array<bool, 256> after_ascii{};
+  for (unsigned char c = 0; c < 128; ++c) after_ascii[GraphemeBreaks::StateAfterAscii(c)] = true;
+
+  for (std::size_t k = 0; k < found.size(); ++k) {
+    const State from = found[k];
+    const Meaning meaning = meanings[from];
+    for (char32_t cp = 0; cp < kCodePoints; ++cp) {
+      utf8proc_int32_t library_state = 0;
+      const bool expected = library_break(meaning, cp, library_state);
+      State state = from;
+      const bool boundary = GraphemeBreaks::BreakBefore(state, cp);
+      if (boundary != expected) {
+        fault(::testing::Message()
+              << "before " << CodePointName(cp) << " in the library's state "
+              << meaning.library_state << ": " << boundary << ", the library says " << expected);
+      }
+      if (!reach(state, library_state, cp == U'\r')) {
+        fault(::testing::Message()
+              << "after " << CodePointName(cp) << " from the library's state "
+              << meaning.library_state << ": state " << int{state} << ", which stood for "
+              << meanings[state].library_state << ", the library's is " << library_state);
+      }
+      if (from == start) {
+        after_start[cp] = state;
+        if (!boundary) {
+          fault(::testing::Message()
+                << CodePointName(cp) << " does not start a character at the start");
+        }
+      } else if (meanings[state].joining_ascii != meanings[after_start[cp]].joining_ascii) {
+        fault(::testing::Message()
+              << "after " << CodePointName(cp) << " from the library's state "
+              << meaning.library_state << ", other ASCII characters join than at the start");
+      }
+      if (cp < 128 && state != GraphemeBreaks::StateAfterAscii(static_cast<unsigned char>(cp))) {
+        fault(::testing::Message()
+              << "after " << CodePointName(cp) << " from the library's state "
+              << meaning.library_state << " the state is not StateAfterAscii's");
+      }
+      if (after_ascii[from] && !expected) joins_ascii_before[cp] = true;
+    }
+  }
+
+  for (const State state : found) {
+    const Meaning& meaning = meanings[state];
+    EXPECT_NE(meaning.library_state, 0) << "the library reads the code point before in state 0";
+    EXPECT_EQ(GraphemeBreaks::LibraryState(state), meaning.library_state);
+    EXPECT_EQ(GraphemeBreaks::MayJoinAscii(state), meaning.joining_ascii.any())
+        << "the library's state " << meaning.library_state;
+    if (after_ascii[state]) {
+      EXPECT_TRUE(meaning.joining_ascii.none())
+          << "two ASCII characters are one, in the library's state " << meaning.library_state;
+    }
+  }
+  for (char32_t cp = 0; cp < kCodePoints; ++cp) {
+    const auto expected = static_cast<std::uint8_t>(
+        GraphemeBreaks::kNeighbourKnown |
+        (meanings[after_start[cp]].joining_ascii.any() ? GraphemeBreaks::kJoinsAsciiAfter : 0) |
+        (joins_ascii_before[cp] ? GraphemeBreaks::kJoinsAsciiBefore : 0));
+    if (GraphemeBreaks::AsciiNeighbour(cp) != expected ||
+        GraphemeBreaks::KnownAsciiNeighbour(cp) != expected) {
+      fault(::testing::Message() << "the ASCII neighbours of " << CodePointName(cp));
+    }
+  }
+  EXPECT_EQ(faults, 0u) << "faults in all (the first 10 are shown), utf8proc "
+                        << utf8proc_version();
+}
+
+// The Unicode version a GraphemeBreakTest.txt is of, from its first line
+// ("# GraphemeBreakTest-15.0.0.txt").
+std::string UnicodeVersionOfTestFile(const std::string& first_line) {
+  const std::string prefix = "# GraphemeBreakTest-";
+  if (first_line.rfind(prefix, 0) != 0) return "";
+  const std::size_t end = first_line.find(".txt", prefix.size());
+  return end == std::string::npos ? "" : first_line.substr(prefix.size(), end - prefix.size());
+}
+
 // Every line of Unicode's own test file for the segmentation (from
 // Debian's unicode-data), with CR LF cut in two, through the splitting
-// and through the letter index.
+// and through the letter index. The file must be of the Unicode version
+// the linked library implements, as each version changes some lines.
 TEST(GraphemeBreakTest, EveryLineOfUnicodesTestFile) {
   std::ifstream file(VORPEL_GRAPHEME_BREAK_TEST);
   ASSERT_TRUE(file) << "missing " << VORPEL_GRAPHEME_BREAK_TEST << " (Debian package unicode-data)";
   std::string line;
+  ASSERT_TRUE(std::getline(file, line));
+  const std::string file_version = UnicodeVersionOfTestFile(line);
+  ASSERT_FALSE(file_version.empty())
+      << "no version in the first line of " << VORPEL_GRAPHEME_BREAK_TEST << ": " << line;
+  if (file_version != utf8proc_unicode_version()) {
+    GTEST_SKIP() << VORPEL_GRAPHEME_BREAK_TEST << " is of Unicode " << file_version
+                 << ", the linked utf8proc " << utf8proc_version() << " of Unicode "
+                 << utf8proc_unicode_version()
+                 << ": its lines would not all hold (GraphemeBreaks.AnswersAsTheLinkedLibrary"
+                    "InEveryStateForEveryCodePoint checks the cache against this library)";
+  }
   std::size_t lines = 0;
   while (std::getline(file, line)) {
     line = line.substr(0, line.find('#'));
@@ -309,6 +496,23 @@ TEST(LetterIndex, AgreesWithTheLibrarysOwnSegmentationOnGeneratedTexts) {
     }
     ASSERT_EQ(index.StartOf(expected.size()), text.size());
     ASSERT_EQ(Split(text), expected) << Escaped(text);
+  }
+}
+
+// A prepended mark (U+0600) joins the ASCII letter after it; here two end
+// 64-byte blocks in a row, so each letter joined starts the next block.
+TEST(LetterIndex, PrependedMarksEndingTwoBlocksInARow) {
+  const std::string mark = "\xD8\x80";
+  const std::string text =
+      std::string(62, 'a') + mark + "b" + std::string(61, 'c') + mark + "d" + std::string(70, 'e');
+  const auto expected = test::ReferenceCharacters(text);
+  ASSERT_EQ(expected[62], mark + "b");
+  const LetterIndex index = LetterIndex::Build(text);
+  ASSERT_EQ(index.Letters(), expected.size());
+  std::size_t offset = 0;
+  for (std::size_t n = 0; n < expected.size(); ++n) {
+    EXPECT_EQ(index.StartOf(n), offset) << "letter " << n;
+    offset += expected[n].size();
   }
 }
 

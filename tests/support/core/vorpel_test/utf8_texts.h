@@ -48,6 +48,9 @@ inline const std::vector<std::string>& Utf8Pieces() {
       "\xC2\xA9",      // copyright sign (pictographic)
       "\xE2\x9D\xA4",
       "\xEF\xB8\x8F",  // heart, variation selector 16
+      "\xE0\xA5\x8D",
+      "\xE0\xA4\xB7",
+      "\xE0\xA4\xBC",  // Devanagari virama, SSA, nukta: conjuncts such as KA virama SSA
   };
   return pieces;
 }
