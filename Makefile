@@ -28,7 +28,7 @@ define configure-and-build
 endef
 
 .PHONY: all run test asan-test format format-check tidy bench fuzz bench-compare package \
-        stress leak-test clean
+        stress leak-test test-debian test-debian12 test-debian13 clean
 
 all:
 	@scripts/install-deps.sh run test
@@ -155,5 +155,19 @@ leak-test:
 	$(LEAK_ENV) build/asan/tests/faults/vorpel_window_fault_tests
 	$(LEAK_ENV) STRESS_STEPS=$(LEAK_STRESS_STEPS) build/asan/tests/stress/vorpel_stress_tests
 
+# make test, make package (with lintian) and make run on a fresh Debian
+# root of the release RELEASE (debootstrap, kept in build/debian-RELEASE),
+# for the committed HEAD; scripts/test-debian.sh tells more. Needs root.
+RELEASE ?= trixie
+test-debian:
+	@scripts/install-deps.sh debian
+	scripts/test-debian.sh $(RELEASE)
+test-debian12:
+	@$(MAKE) test-debian RELEASE=bookworm
+test-debian13:
+	@$(MAKE) test-debian RELEASE=trixie
+
+# Never through a mount: a Debian root's mounts live only while
+# test-debian runs, but if one were left, rm stops at it.
 clean:
-	rm -rf build
+	rm -rf --one-file-system build

@@ -8,6 +8,7 @@
 #   scripts/install-deps.sh run bench    also the side-by-side benchmark tools
 #   scripts/install-deps.sh run fuzz     also clang and libFuzzer
 #   scripts/install-deps.sh run package  also the Debian packaging tools
+#   scripts/install-deps.sh debian       what make test-debian needs on the host
 #
 # Installing needs root: the script uses sudo when it runs as another user.
 # Without sudo it prints the apt-get command to run as root and exits 1.
@@ -22,6 +23,7 @@ declare -A group_packages=(
   [bench]="libbenchmark-dev hyperfine time"
   [fuzz]="clang-14 libclang-rt-14-dev"
   [package]="dpkg-dev file help2man lintian desktop-file-utils appstream"
+  [debian]="debootstrap git"
 )
 
 groups=("$@")
@@ -30,7 +32,7 @@ groups=("$@")
 packages=()
 for group in "${groups[@]}"; do
   if [[ -z ${group_packages[$group]+set} ]]; then
-    echo "install-deps.sh: unknown group '$group' (groups: run test bench fuzz package)" >&2
+    echo "install-deps.sh: unknown group '$group' (groups: run test bench fuzz package debian)" >&2
     exit 2
   fi
   read -r -d '' -a listed <<<"${group_packages[$group]}" || true
