@@ -27,6 +27,16 @@ define configure-and-build
 	cmake --build --preset $(1) -j $(JOBS) $(if $(2),--target $(2))
 endef
 
+# run-tests PRESET: ctest, then the skipped tests with their reasons (which
+# ctest shows only with -V) and the counts, from the run's JUnit file.
+define run-tests
+	@echo "ctest --preset $(1) -j $(JOBS)"
+	@status=0; \
+	  ctest --preset $(1) -j $(JOBS) --output-junit $(CURDIR)/build/$(1)/Testing/results.xml || status=$$?; \
+	  scripts/ctest-summary.sh build/$(1)/Testing/results.xml; \
+	  exit $$status
+endef
+
 .PHONY: all run test asan-test format format-check tidy bench fuzz bench-compare package \
         stress leak-test test-debian test-debian12 test-debian13 clean
 
@@ -42,13 +52,13 @@ run:
 test:
 	@scripts/install-deps.sh run test
 	$(call configure-and-build,$(TEST_PRESET))
-	ctest --preset $(TEST_PRESET) -j $(JOBS)
+	$(call run-tests,$(TEST_PRESET))
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 asan-test:
 	@scripts/install-deps.sh run test
 	$(call configure-and-build,asan)
-	ctest --preset asan -j $(JOBS)
+	$(call run-tests,asan)
 
 # The tests of the paths that run on two threads (the two-part read and
 # the UTF-8 check beside it, the letter index, the word cut, the grapheme

@@ -6,7 +6,8 @@
 #   - the unpacked files pass check_install.sh (man pages, changelog,
 #     copyright, icons, desktop entry, metainfo);
 #   - the control fields: Depends names the package of every library the
-#     programs link, Recommends the font the windows ask for first;
+#     programs link, Recommends the font the windows ask for first, and
+#     the version names the Debian release (~deb12, ~deb13);
 #   - md5sums matches the files, the programs are stripped and hardened
 #     (relro, bindnow, PIE, stack protector, fortified libc calls).
 #
@@ -109,6 +110,12 @@ for name in Package Version Architecture Maintainer Installed-Size Depends Recom
   fi
 done
 version=$(field Version)
+# The version names the Debian release the package was built on.
+os_id=$(. /etc/os-release && echo "${ID:-}")
+os_version=$(. /etc/os-release && echo "${VERSION_ID:-}")
+if [[ $os_id == debian && -n $os_version && $version != *"~deb${os_version%%.*}" ]]; then
+  fail "version $version does not end in ~deb${os_version%%.*} (Debian $os_version)"
+fi
 zcat "$tree/usr/share/doc/vorpel/changelog.Debian.gz" | sed -n 1p | grep -q -F "vorpel ($version) " ||
   fail "the newest changelog entry is not version $version"
 depends=$(field Depends)
@@ -122,7 +129,7 @@ grep -qx 'fonts-dejavu-extra' < <(sed 's/([^)]*)//g; s/[,|]/\n/g' <<<"$(field Re
 # list). The path ldconfig gives may differ from the one the package lists
 # by the /usr prefix (merged /usr) or by a symbolic link, so all are asked.
 declare -A library_paths=()
-ldconfig -p >"$scratch/ldconfig.txt"
+/sbin/ldconfig -p >"$scratch/ldconfig.txt"
 for program in "$tree"/usr/bin/*; do
   while read -r library; do
     path=$(awk -v lib="$library" '$1 == lib { print $NF; exit }' "$scratch/ldconfig.txt")

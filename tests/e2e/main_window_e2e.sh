@@ -24,19 +24,27 @@ sample=$3
 artifact_dir=$4
 drag_source=${5:-}
 
-# The program's fixed intermediate file on this system. It is one file for
-# every run, so runs of this test from other build folders wait their turn.
-intermediate='/tmp/%Vorpel.temp%'
-exec 9>"/tmp/vorpel-e2e.lock"
-if ! flock -w 150 9; then
-  echo "FAIL: another run of this test held /tmp/vorpel-e2e.lock for too long"
-  exit 1
-fi
-
 skip() {
   echo "SKIP: $*"
   exit 77
 }
+
+# The program's fixed intermediate file on this system. It is one file for
+# every run, so this user's runs of this test from other build folders wait
+# their turn (the lock is the user's own: another user's is no concern, as
+# the file of another user cannot be replaced anyway). The run removes the
+# file it made, so no later run of another user finds it in the way.
+intermediate='/tmp/%Vorpel.temp%'
+lock=/tmp/vorpel-e2e-$(id -u).lock
+exec 9>>"$lock"
+if ! flock -w 150 9; then
+  echo "FAIL: another run of this test held $lock for too long"
+  exit 1
+fi
+if [[ -e $intermediate && ! -O $intermediate ]]; then
+  skip "$intermediate belongs to $(stat -c %U "$intermediate"), and in /tmp no other user may" \
+    "replace it: its owner or root can remove it"
+fi
 
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh installs it)"
@@ -50,6 +58,7 @@ cleanup() {
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$scratch"
+  rm -f "$intermediate"
 }
 trap cleanup EXIT
 
