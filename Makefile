@@ -167,11 +167,13 @@ leak-test:
 
 # make test, make package (with lintian) and make run on a fresh Debian
 # root of the release RELEASE (debootstrap, kept in build/debian-RELEASE),
-# for the committed HEAD; scripts/test-debian.sh tells more. Needs root.
+# for the committed HEAD; AS_USER=1 adds make test as an ordinary user.
+# scripts/test-debian.sh tells more. Needs root.
 RELEASE ?= trixie
+AS_USER ?= 0
 test-debian:
 	@scripts/install-deps.sh debian
-	scripts/test-debian.sh $(RELEASE)
+	AS_USER=$(AS_USER) scripts/test-debian.sh $(RELEASE)
 test-debian12:
 	@$(MAKE) test-debian RELEASE=bookworm
 test-debian13:

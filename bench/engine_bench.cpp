@@ -70,7 +70,9 @@ void Write(benchmark::State& state, std::int16_t fix_cap) {
   vorpel::WriteCommandOptions options;
   options.temp_path = temp;
   for (auto _ : state) {
-    const auto outcome = vorpel::RunWriteCommand(session, {count, target}, reporter, options);
+    // Not const: newer benchmark libraries deprecate DoNotOptimize of a
+    // const reference.
+    auto outcome = vorpel::RunWriteCommand(session, {count, target}, reporter, options);
     benchmark::DoNotOptimize(outcome);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0) * 100);
@@ -110,7 +112,7 @@ void DrawFrom(benchmark::State& state, const vorpel::SequencePool& pool) {
   std::uint64_t seed = 1;
   for (auto _ : state) {
     vorpel::RandomDraw draw(seed++);
-    const auto error = vorpel::DrawSequences(pool, state.range(0), draw, sink);
+    auto error = vorpel::DrawSequences(pool, state.range(0), draw, sink);
     benchmark::DoNotOptimize(error);
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));

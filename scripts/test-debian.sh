@@ -6,6 +6,9 @@
 #
 #   scripts/test-debian.sh [RELEASE]     RELEASE: trixie (the default), bookworm...
 #
+# With AS_USER=1, `make test` runs once more as an ordinary user of the
+# root, in a clone of its own, once root has installed the packages.
+#
 # The root is made once with debootstrap (minbase, plus git and make) in
 # build/debian-RELEASE/root and kept: a second run refreshes only the clone
 # in it (/root/vorpel), whose own build folders stay, so it rebuilds only
@@ -39,7 +42,7 @@ if [[ ${1-} == --inside ]]; then
   mount -t tmpfs -o nosuid,nodev,mode=1777 tmp "$root/tmp"
   exec chroot "$root" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    JOBS="${JOBS:-$(nproc)}" bash /root/steps.sh
+    JOBS="${JOBS:-$(nproc)}" AS_USER="${AS_USER:-0}" bash /root/steps.sh
 fi
 
 release=${1:-trixie}
@@ -129,6 +132,17 @@ step lintian sh -c 'lintian --allow-root --pedantic build/release/vorpel_*.deb'
 # make run builds first; the program alone must then stand 5 seconds.
 step run-build sh -c 'scripts/install-deps.sh run && cmake --preset run && cmake --build --preset run -j "$JOBS"'
 step run xvfb-run -a timeout 5 make run
+# An ordinary user, in a clone of their own, the packages being there.
+if [[ $AS_USER == 1 ]]; then
+  id builder >/dev/null 2>&1 || useradd -m builder
+  user_git=(git -c safe.directory=/home/builder/vorpel -C /home/builder/vorpel)
+  [[ -d /home/builder/vorpel/.git ]] || git init -q /home/builder/vorpel
+  "${user_git[@]}" fetch -q /root/vorpel HEAD
+  "${user_git[@]}" checkout -q -f --detach FETCH_HEAD
+  "${user_git[@]}" clean -q -ffdx -e /build/
+  chown -R builder: /home/builder/vorpel
+  step user-test runuser -u builder -- make -C /home/builder/vorpel test JOBS="$JOBS"
+fi
 STEPS
 
 echo "== Debian $release: make test, make package, lintian, make run (in a private mount namespace)"
@@ -155,6 +169,12 @@ echo "-- lintian --pedantic ($(status_of lintian)):"
 if [[ -s $logs/lintian.log ]]; then sed 's/^/   /' "$logs/lintian.log"; else echo "   (nothing)"; fi
 grep -qE '^[EW]: ' "$logs/lintian.log" && failed=1
 [[ $(status_of lintian) == 0 ]] || failed=1
+if [[ -f $logs/user-test.status ]]; then
+  echo "-- make test as an ordinary user ($(status_of user-test)):"
+  grep -E '^[0-9]+% tests passed|^The following tests|^[[:space:]]+[0-9]+ - |^skipped: |^ctest: ' \
+    "$logs/user-test.log" || tail -n 20 "$logs/user-test.log"
+  [[ $(status_of user-test) == 0 ]] || failed=1
+fi
 run_status=$(status_of run)
 echo "-- timeout 5 make run under Xvfb: status $run_status (124: the window stood until the timeout)"
 [[ $run_status == 124 ]] || { tail -n 20 "$logs/run.log"; failed=1; }
