@@ -24,6 +24,9 @@ if [[ ${1-} == --inside ]]; then
   # The second half, in the new mount namespace: mount the root's file
   # systems and run the steps in it.
   root=$2
+  # The root is a mount of its own, as / is on a machine: the tests that
+  # mount a small file system in a namespace of their own need that.
+  mount --bind "$root" "$root"
   mount -t proc -o nosuid,nodev,noexec proc "$root/proc"
   mount -t sysfs -o ro,nosuid,nodev,noexec sysfs "$root/sys"
   mount -t tmpfs -o nosuid,mode=0755,size=64k dev "$root/dev"
