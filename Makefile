@@ -133,10 +133,12 @@ bench-compare:
 	bench/compare.sh build/compare
 
 # The Debian package: a Release build of the programs (no tests, no
-# benchmarks) and cpack, giving build/release/vorpel_<version>_<arch>.deb.
+# benchmarks) and cpack, giving build/release/vorpel_<version>_<arch>.deb,
+# the only one there (the version names the release it was built on).
 package:
 	@scripts/install-deps.sh run package
 	$(call configure-and-build,release)
+	rm -f build/release/vorpel_*.deb
 	cpack --preset release
 
 # The seeded random walk through the windows, longer than the one ctest
