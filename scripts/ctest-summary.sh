@@ -45,7 +45,9 @@ function add(line) {
 function output_line(line) {
   line = unescape(line)
   if (in_gtest_skip) {
-    if (line ~ /^\[  SKIPPED \]/) in_gtest_skip = 0
+    # The message ends at the end of the test, or where the traces of
+    # SCOPED_TRACE follow it.
+    if (line ~ /^\[  SKIPPED \]/ || line ~ /^Google Test trace:/) in_gtest_skip = 0
     else add(line)
   } else if (line ~ /: Skipped$/) {
     in_gtest_skip = 1
@@ -55,7 +57,9 @@ function output_line(line) {
   }
 }
 /<testcase / {
+  # The name without the parameter gtest_discover_tests adds as a comment.
   name = attribute($0, "name")
+  sub(/  # GetParam\(\) = .*/, "", name)
   status = attribute($0, "status")
   not_run = status == "notrun" || status == "disabled"
   if (not_run) skipped++

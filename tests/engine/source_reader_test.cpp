@@ -440,7 +440,7 @@ TEST_F(ReadSourceTest, SourceWithoutReadPermission_FailsWithErrorIO) {
     if (!session.pool.Empty()) return 4;
     return 0;
   });
-  if (code == 10) GTEST_SKIP() << "cannot drop privileges here";
+  if (code == 10) GTEST_SKIP() << "cannot become the user nobody here (that needs root)";
   EXPECT_EQ(code, 0) << "1: outcome not Failed, 2: not beep+ErrorIO, 3: detail lacks the path, "
                         "4: pool not empty, 11/12: readable file not read";
 }

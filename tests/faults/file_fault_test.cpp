@@ -191,7 +191,7 @@ TEST_P(ForeignIntermediateTest, WriteRefusedWithErrorIO_TargetAndOtherUsersFileU
     if (reporter.details[0] != expected_detail) return 3;
     return 0;
   });
-  if (code == 10) GTEST_SKIP() << "cannot drop privileges here";
+  if (code == 10) GTEST_SKIP() << "cannot become the user nobody here (that needs root)";
   EXPECT_EQ(code, 0) << "1: not refused, 2: not one beep and ErrorIO, 3: detail not \""
                      << expected_detail << "\"";
 
@@ -321,7 +321,7 @@ TEST(IntermediateFileTest, CreatedAndReplacedPrivate_OtherUsersCannotReadIt) {
       if (fd >= 0) return 1;
       return errno == EACCES ? 0 : 2;
     });
-    if (code == 10) GTEST_SKIP() << "cannot drop privileges here";
+    if (code == 10) GTEST_SKIP() << "cannot become the user nobody here (that needs root)";
     EXPECT_EQ(code, 0) << "1: another user could read the intermediate file";
     EXPECT_EQ(StrayFiles(dir.path()), std::vector<std::string>{});
   }

@@ -2,7 +2,7 @@
 # Runs scripts/ctest-summary.sh on the JUnit file of a real ctest run: a
 # small project with GoogleTest cases found by gtest_discover_tests (one
 # passes, one is skipped with a message over two lines and characters XML
-# must escape), a script skipped by its exit status with a "SKIP:" line
+# must escape, a parameterized one inside a SCOPED_TRACE), a script skipped by its exit status with a "SKIP:" line
 # after other output, one skipped without a word, a disabled test and a
 # failing one. Each skipped test must be listed with its reason, in order,
 # and the counts must be ctest's.
@@ -35,6 +35,13 @@ cat >"$work/project/cases.cpp" <<'CASES'
 #include <gtest/gtest.h>
 TEST(Cases, Passes) { EXPECT_EQ(1 + 1, 2); }
 TEST(Cases, Skips) { GTEST_SKIP() << "not root: \"a\" & <b>\nsecond line"; }
+class Param : public ::testing::TestWithParam<int> {};
+TEST_P(Param, SkipsInATrace) {
+  SCOPED_TRACE("in a trace");
+  GTEST_SKIP() << "too small: " << GetParam();
+}
+INSTANTIATE_TEST_SUITE_P(Sizes, Param, ::testing::Values(7),
+                         [](const ::testing::TestParamInfo<int>&) { return "seven"; });
 CASES
 
 cmake -S "$work/project" -B "$work/build" >"$work/configure.log" 2>&1 || {
@@ -50,10 +57,11 @@ cmake --build "$work/build" >"$work/build.log" 2>&1 || {
 (cd "$work/build" && ctest --output-junit "$work/results.xml") >"$work/ctest.log" 2>&1 || true
 
 expected='skipped: Cases.Skips: not root: "a" & <b> second line
+skipped: Sizes/Param.SkipsInATrace/seven: too small: 7
 skipped: script_skip: no X server <here> & now
 skipped: silent_skip: SKIP_RETURN_CODE=77
 skipped: disabled: disabled
-ctest: 1 passed, 1 failed, 4 skipped'
+ctest: 1 passed, 1 failed, 5 skipped'
 actual=$(bash "$script" "$work/results.xml")
 if [[ $actual != "$expected" ]]; then
   echo "FAIL: the summary is"
