@@ -27,12 +27,13 @@ define configure-and-build
 	cmake --build --preset $(1) -j $(JOBS) $(if $(2),--target $(2))
 endef
 
-# run-tests PRESET: ctest, then the skipped tests with their reasons (which
-# ctest shows only with -V) and the counts, from the run's JUnit file.
+# run-tests PRESET [RUNNER]: ctest (under RUNNER, when given), then the
+# skipped tests with their reasons (which ctest shows only with -V) and the
+# counts, from the run's JUnit file.
 define run-tests
-	@echo "ctest --preset $(1) -j $(JOBS)"
+	@echo "$(if $(2),$(2) )ctest --preset $(1) -j $(JOBS)"
 	@status=0; \
-	  ctest --preset $(1) -j $(JOBS) --output-junit $(CURDIR)/build/$(1)/Testing/results.xml || status=$$?; \
+	  $(2) ctest --preset $(1) -j $(JOBS) --output-junit $(CURDIR)/build/$(1)/Testing/results.xml || status=$$?; \
 	  scripts/ctest-summary.sh build/$(1)/Testing/results.xml; \
 	  exit $$status
 endef
@@ -73,7 +74,7 @@ TSAN_RUNNER := $(shell test "$$(cat /proc/sys/vm/mmap_rnd_bits 2>/dev/null || ec
 tsan-test:
 	@scripts/install-deps.sh run test
 	$(call configure-and-build,tsan)
-	$(TSAN_RUNNER) ctest --preset tsan -j $(JOBS)
+	$(call run-tests,tsan,$(TSAN_RUNNER))
 
 format:
 	@scripts/install-deps.sh test
