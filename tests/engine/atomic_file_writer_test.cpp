@@ -303,7 +303,9 @@ TEST(AtomicFileWriterNames, PrivateMode_OwnerOnlyWhateverTheUmaskAndTheOldFile) 
     if (c.existing) {
       test::WriteFile(target, "an earlier text");
       fs::permissions(target, fs::perms(0644));
-      if (as_root) ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+      if (as_root) {
+        ASSERT_EQ(::chown(target.c_str(), kNobody, kNobody), 0);
+      }
     }
     const mode_t mask = ::umask(c.umask);
     AtomicFileWriter writer;
