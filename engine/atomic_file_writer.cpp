@@ -268,12 +268,13 @@ int CreateUnderTemporaryName(const fs::path& folder, mode_t mode, std::string& n
 }
 
 // Gives the unnamed file fd a fresh temporary name in folder.
-std::error_code LinkUnderTemporaryName(int fd, const fs::path& folder, fs::path& name) {
+std::error_code LinkUnderTemporaryName(CommitCalls& calls, int fd, const fs::path& folder,
+                                       fs::path& name) {
   constexpr int kAttempts = 100;
   const DescriptorPath from(fd);
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
     std::string candidate = TemporaryName(folder);
-    if (::linkat(AT_FDCWD, from.text, AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+    if (calls.Link(from.text, candidate.c_str()) == 0) {
       name = std::move(candidate);
       return {};
     }
@@ -284,6 +285,21 @@ std::error_code LinkUnderTemporaryName(int fd, const fs::path& folder, fs::path&
 
 }  // namespace
 
+int CommitCalls::SyncData(int fd) { return ::fdatasync(fd); }
+
+int CommitCalls::Link(const char* from, const char* to) {
+  return ::linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW);
+}
+
+int CommitCalls::Rename(const char* from, const char* to) { return ::rename(from, to); }
+
+int CommitCalls::SyncFolder(int folder_fd) { return ::fsync(folder_fd); }
+
+CommitCalls& SystemCommitCalls() {
+  static CommitCalls calls;
+  return calls;
+}
+
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 FileError AtomicFileWriter::Error(std::error_code code) const {
@@ -292,15 +308,18 @@ FileError AtomicFileWriter::Error(std::error_code code) const {
 
 void AtomicFileWriter::Discard() {
   fd_.Reset();
+  folder_.Reset();
   if (!temp_path_.empty() && !committed_) ::unlink(temp_path_.c_str());
   RemovePartialFile(std::exchange(signal_slot_, -1));
   temp_path_.clear();
   unnamed_ = false;
 }
 
-FileStatus AtomicFileWriter::Open(const fs::path& target, LinkPolicy links, NewFileMode mode) {
+FileStatus AtomicFileWriter::Open(const fs::path& target, LinkPolicy links, NewFileMode mode,
+                                  Durability durability) {
   Discard();
   committed_ = false;
+  durable_ = durability == Durability::Durable;
   shown_path_ = target.string();
   TargetInfo info;
   if (const std::error_code code = InspectTarget(target, links, info)) return Error(code);
@@ -359,6 +378,19 @@ FileStatus AtomicFileWriter::Write(std::span<char> block) {
 
 FileStatus AtomicFileWriter::Commit() {
   if (!fd_.IsOpen()) return Error(std::make_error_code(std::errc::bad_file_descriptor));
+  if (durable_) {
+    // The folder is opened before anything moves, so that a failure here
+    // still leaves the old target as it was. A folder this process may
+    // write to but not read (mode 0300) cannot be opened to be synced;
+    // the Write goes on without the folder's sync rather than fail.
+    folder_ =
+        FileDescriptor(::open(FolderOf(final_path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder_.IsOpen() && errno != EACCES) {
+      const auto error = LastSystemError();
+      Discard();
+      return Error(error);
+    }
+  }
   return unnamed_ ? CommitUnnamed() : CommitNamed();
 }
 
@@ -378,8 +410,8 @@ FileStatus AtomicFileWriter::Commit(FileDescriptor& read_back) {
 FileStatus AtomicFileWriter::CommitUnnamed() {
   if (!replacing_) {
     // Nothing at the target: the complete file takes its name in one step.
-    if (::linkat(AT_FDCWD, DescriptorPath(fd_.get()).text, AT_FDCWD, final_path_.c_str(),
-                 AT_SYMLINK_FOLLOW) == 0) {
+    // No old text can be lost, so only the new name is synced.
+    if (calls_->Link(DescriptorPath(fd_.get()).text, final_path_.c_str()) == 0) {
       if (const std::error_code error = fd_.Close()) {
         ::unlink(final_path_.c_str());
         Discard();
@@ -387,7 +419,7 @@ FileStatus AtomicFileWriter::CommitUnnamed() {
       }
       committed_ = true;
       unnamed_ = false;
-      return std::nullopt;
+      return SyncFolder();
     }
     // A file that appeared meanwhile is replaced like an existing one.
     if (errno != EEXIST) {
@@ -396,24 +428,45 @@ FileStatus AtomicFileWriter::CommitUnnamed() {
       return Error(error);
     }
   }
+  if (auto error = SyncNewData()) return error;
   // rename is the one way to replace a file in a single step, and it needs
   // a name to start from: the complete file gets a temporary one first.
   const TerminationSignalsHeld held;
   if (const std::error_code error =
-          LinkUnderTemporaryName(fd_.get(), FolderOf(final_path_), temp_path_)) {
+          LinkUnderTemporaryName(*calls_, fd_.get(), FolderOf(final_path_), temp_path_)) {
     Discard();
     return Error(error);
   }
   signal_slot_ = AddPartialFile(temp_path_.c_str());
-  return CommitNamed();
+  return RenameIntoPlace();
 }
 
 FileStatus AtomicFileWriter::CommitNamed() {
+  // The new file has had its temporary name since Open; whatever is at
+  // the target now is what the rename replaces.
+  struct stat info {};
+  if (replacing_ || ::lstat(final_path_.c_str(), &info) == 0) {
+    if (auto error = SyncNewData()) return error;
+  }
+  return RenameIntoPlace();
+}
+
+// The new text reaches the disk before it replaces an old one: otherwise
+// a power cut soon after the rename can leave the target empty on file
+// systems that write data later than names.
+FileStatus AtomicFileWriter::SyncNewData() {
+  if (!durable_ || calls_->SyncData(fd_.get()) == 0) return std::nullopt;
+  const auto error = LastSystemError();
+  Discard();
+  return Error(error);
+}
+
+FileStatus AtomicFileWriter::RenameIntoPlace() {
   if (const std::error_code error = fd_.Close()) {
     Discard();
     return Error(error);
   }
-  if (::rename(temp_path_.c_str(), final_path_.c_str()) != 0) {
+  if (calls_->Rename(temp_path_.c_str(), final_path_.c_str()) != 0) {
     const auto error = LastSystemError();
     Discard();
     return Error(error);
@@ -422,7 +475,19 @@ FileStatus AtomicFileWriter::CommitNamed() {
   RemovePartialFile(std::exchange(signal_slot_, -1));
   temp_path_.clear();
   unnamed_ = false;
-  return std::nullopt;
+  return SyncFolder();
+}
+
+// After the name has moved: its folder entry reaches the disk. The new
+// text is in place whatever this answers.
+FileStatus AtomicFileWriter::SyncFolder() {
+  const FileDescriptor folder = std::move(folder_);
+  if (!durable_ || !folder.IsOpen() || calls_->SyncFolder(folder.get()) == 0) return std::nullopt;
+  // File systems that cannot sync a folder say so with these.
+  if (errno == EINVAL || errno == ENOTSUP) return std::nullopt;
+  FileError error = Error(make_error_code(FileErrc::NotOnDisk));
+  error.cause = LastSystemError();
+  return error;
 }
 
 FileStatus CheckTarget(const fs::path& target, LinkPolicy links) {

@@ -27,6 +27,37 @@ enum class NewFileMode {
   Private,
 };
 
+/** Whether a writer's file must survive a power cut once Commit returns. */
+enum class Durability {
+  // Before the new text replaces an old file it is on disk, and after the
+  // name has moved the folder's entry is too: a crash or power cut leaves
+  // the old text or the new, never an empty or missing file.
+  Durable,
+  // Scratch text that every run makes anew (the intermediate file): no
+  // syncs, which would only cost time.
+  Scratch,
+};
+
+/**
+ * The system calls with which a writer puts its new file in place, in one
+ * object so that a test can watch their order or make one fail. The
+ * writer's own use is SystemCommitCalls().
+ */
+class CommitCalls {
+ public:
+  virtual ~CommitCalls() = default;
+  /** fdatasync(fd): the new file's bytes on disk. */
+  virtual int SyncData(int fd);
+  /** linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW). */
+  virtual int Link(const char* from, const char* to);
+  /** rename(from, to). */
+  virtual int Rename(const char* from, const char* to);
+  /** fsync(folder_fd): the folder's entries on disk. */
+  virtual int SyncFolder(int folder_fd);
+};
+
+CommitCalls& SystemCommitCalls();
+
 /**
  * Replaces a file atomically. The bytes go to a new file in the target's
  * folder that has no name at all (`O_TMPFILE`) while it is written, so a
@@ -44,6 +75,14 @@ enum class NewFileMode {
  *
  * A read-only target, a folder or a device is refused.
  *
+ * A Durable writer (the default) syncs the new file's data before it
+ * replaces an existing file, and the folder after the name has moved; a
+ * new name needs only the folder's sync, since no old text can be lost.
+ * A failure before the rename leaves the old target as it was; a folder
+ * that cannot be synced after it is reported as FileErrc::NotOnDisk, the
+ * new text in place. File systems that cannot sync a folder at all
+ * (EINVAL, ENOTSUP) are not a failure.
+ *
  * **Example**:
  *
  *     AtomicFileWriter writer;
@@ -53,7 +92,7 @@ enum class NewFileMode {
  */
 class AtomicFileWriter final : public ByteSink {
  public:
-  AtomicFileWriter() = default;
+  explicit AtomicFileWriter(CommitCalls& calls = SystemCommitCalls()) : calls_(&calls) {}
   ~AtomicFileWriter() override;
   AtomicFileWriter(const AtomicFileWriter&) = delete;
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -63,7 +102,8 @@ class AtomicFileWriter final : public ByteSink {
    * given. A writer may be opened again; the earlier new file is removed.
    */
   FileStatus Open(const std::filesystem::path& target, LinkPolicy links,
-                  NewFileMode mode = NewFileMode::Ordinary);
+                  NewFileMode mode = NewFileMode::Ordinary,
+                  Durability durability = Durability::Durable);
 
   /** Appends block to the new file; on failure the new file is removed. */
   FileStatus Write(std::span<char> block) override;
@@ -86,7 +126,11 @@ class AtomicFileWriter final : public ByteSink {
   FileError Error(std::error_code code) const;
   FileStatus CommitUnnamed();
   FileStatus CommitNamed();
+  FileStatus SyncNewData();
+  FileStatus RenameIntoPlace();
+  FileStatus SyncFolder();
 
+  CommitCalls* calls_;
   std::string shown_path_;            // the target as given, for messages
   std::filesystem::path final_path_;  // the file that is replaced
   std::filesystem::path temp_path_;   // a name of the new file before Commit
@@ -95,6 +139,8 @@ class AtomicFileWriter final : public ByteSink {
   bool replacing_ = false;  // something existed at final_path_ at Open
   int signal_slot_ = -1;    // where the signal handlers find temp_path_
   bool committed_ = false;
+  bool durable_ = true;
+  FileDescriptor folder_;  // the target's folder, opened at Commit to sync it
 };
 
 /**

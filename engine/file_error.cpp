@@ -19,6 +19,13 @@ class FileCategoryImpl final : public std::error_category {
       case FileErrc::IsCharacterDevice: return "Is a character device, not a regular file";
       case FileErrc::IsBlockDevice: return "Is a block device, not a regular file";
       case FileErrc::IsSocket: return "Is a socket, not a regular file";
+      case FileErrc::NotOnDisk: return "The new text is in place but may not be on disk";
+      case FileErrc::NoHomeFolder:
+        return "No home folder for the intermediate file: HOME is not an absolute path "
+               "and the password database names none";
+      case FileErrc::NotOwnFolder:
+        return "Not a folder of this user's own (it is a link, a file or another user's "
+               "folder), so the intermediate file is not kept there";
     }
     return "Unknown error";
   }
@@ -44,9 +51,10 @@ FileError OutOfMemoryError(std::string_view path) noexcept {
 }
 
 std::string FileError::Describe() const {
-  if (path.empty()) return code.message();
   std::string text = path;
-  text.append(": ").append(code.message());
+  if (!text.empty()) text.append(": ");
+  text.append(code.message());
+  if (cause) text.append(" (").append(cause.message()).append(")");
   return text;
 }
 

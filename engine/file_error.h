@@ -19,6 +19,11 @@ enum class FileErrc {
   IsCharacterDevice,
   IsBlockDevice,
   IsSocket,
+  // The new text has its name, but the folder could not be synced.
+  NotOnDisk,
+  // Where the intermediate file is kept for this user, when it is unusable.
+  NoHomeFolder,
+  NotOwnFolder,
 };
 const std::error_category& FileCategory();
 std::error_code make_error_code(FileErrc errc);
@@ -27,9 +32,11 @@ std::error_code make_error_code(FileErrc errc);
 struct FileError {
   std::string path;  // as the user gave it, in the file system's encoding
   std::error_code code;
+  // What the system answered, where code is the program's own conclusion.
+  std::error_code cause{};
 
-  // "path: reason", the reason in the system's words; the reason alone
-  // when there is no path.
+  // "path: reason (cause)", the reason in the system's words; the reason
+  // alone when there is no path.
   std::string Describe() const;
 };
 

@@ -81,7 +81,9 @@ FileStatus WriteDrawnFile(const SequencePool& pool, const std::filesystem::path&
     return FileError{path.string(), make_error_code(FileErrc::NothingToDraw)};
   }
   AtomicFileWriter output;
-  if (auto error = output.Open(path, options.links, options.mode)) return error;
+  if (auto error = output.Open(path, options.links, options.mode, options.durability)) {
+    return error;
+  }
   if (auto error = DrawIntoSink(pool, count, draw, output)) return error;
   return options.read_back != nullptr ? output.Commit(*options.read_back) : output.Commit();
 }

@@ -27,6 +27,7 @@ struct WriterOptions {
   NewFileMode mode = NewFileMode::Ordinary;
   // When set, receives a descriptor for reading back the file as written.
   FileDescriptor* read_back = nullptr;
+  Durability durability = Durability::Durable;
 };
 
 // Writes count drawn items to the file at path, replacing it atomically.

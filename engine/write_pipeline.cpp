@@ -43,14 +43,20 @@ FileStatus WriteTarget(const Session& session, const WriteRequest& request,
     return WriteSequences(session.pool, request.target, settings.NoSeq, settings.OWrite == 1,
                           WriterOptions{options.seed, LinkPolicy::Follow});
   }
+  std::filesystem::path temp_path = options.temp_path;
+  if (temp_path.empty()) {
+    if (auto error = TempFilePath(temp_path)) return error;
+  }
+  // The intermediate file is scratch, read back through its own
+  // descriptor: it needs no sync, only the target does.
   FileDescriptor drawn;
-  WriterOptions writer_options{options.seed, LinkPolicy::Replace, NewFileMode::Private, &drawn};
-  if (auto error =
-          WriteSequences(session.pool, options.temp_path, settings.NoSeq, true, writer_options)) {
+  WriterOptions writer_options{options.seed, LinkPolicy::Replace, NewFileMode::Private, &drawn,
+                               Durability::Scratch};
+  if (auto error = WriteSequences(session.pool, temp_path, settings.NoSeq, true, writer_options)) {
     return error;
   }
   if (options.between_steps) options.between_steps();
-  return FixCapitalization(drawn, options.temp_path.native(), request.target, SentenceEndMarks,
+  return FixCapitalization(drawn, temp_path.native(), request.target, SentenceEndMarks,
                            settings.WordSep, session.pool.ItemEncoding());
 }
 

@@ -8,13 +8,9 @@
 
 #include "reporter.h"
 #include "session.h"
+#include "temp_file_path.h"
 
 namespace vorpel {
-
-// The intermediate file of the capitalization route: one fixed place, the
-// same for every user and every run. The percent signs are plain
-// characters of the name.
-inline constexpr char TempFilePath[] = "/tmp/%Vorpel.temp%";
 
 // Bytes that end a sentence for the capitalization fix.
 inline constexpr char SentenceEndMarks[] = ".!?_";
@@ -37,7 +33,8 @@ bool IsRefusedTarget(const std::filesystem::path& target, std::int16_t owrite);
 bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter);
 
 struct WriteCommandOptions {
-  std::filesystem::path temp_path = TempFilePath;
+  // The intermediate file; empty for the user's own (TempFilePath).
+  std::filesystem::path temp_path;
   std::optional<std::uint64_t> seed;  // for reproducible tests
   // Called on the capitalization route between the drawing and the fix,
   // for tests that play a second program replacing the intermediate file.
@@ -52,7 +49,9 @@ enum class WriteOutcome {
 
 // The Write command: validates, sets NoSeq, then writes the target straight
 // (FixCap not 1) or through the intermediate file and the capitalization
-// fix (FixCap 1). The intermediate file is replaced by one of mode 0600,
+// fix (FixCap 1). Without a usable place for the user's intermediate file
+// the capitalization route is refused with ErrorIO, nothing written. The
+// intermediate file is replaced by one of mode 0600,
 // and the fix reads the text back through the descriptor the drawing
 // wrote it with: another program replacing the file meanwhile changes
 // nothing in this Write's target. A failure, running out of memory

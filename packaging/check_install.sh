@@ -142,7 +142,7 @@ if [[ $with_ui == 1 ]]; then
   expect_file "$metainfo"
   check_page vorpel
   if [[ -f $scratch/vorpel.txt ]]; then
-    grep -q '/tmp/%Vorpel.temp%' "$scratch/vorpel.txt" ||
+    grep -q '~/.cache/vorpel/%Vorpel.temp%' "$scratch/vorpel.txt" ||
       fail "vorpel.1 does not say where the intermediate file lies"
     grep -q 'vorpel-cli(1)' "$scratch/vorpel.txt" || fail "vorpel.1 does not point to vorpel-cli(1)"
   fi

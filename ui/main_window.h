@@ -19,9 +19,9 @@ namespace vorpel {
 // What the main window does to the world outside the windows; the program
 // takes the defaults, tests put in their own.
 struct WindowHooks {
-  std::function<void()> beep;                      // default: the system beep
-  std::filesystem::path temp_path = TempFilePath;  // the capitalization route's file
-  std::function<void()> end_program;               // default: leave the event loop
+  std::function<void()> beep;         // default: the system beep
+  std::filesystem::path temp_path;    // the capitalization route's file; empty: the user's own
+  std::function<void()> end_program;  // default: leave the event loop
   // Told of every error the window reports, with its detail (the path or the
   // number text as the engine received it), just before the dialog shows.
   std::function<void(ErrorKind, std::string_view detail)> error_reported;

@@ -29,28 +29,19 @@ skip() {
   exit 77
 }
 
-# The program's fixed intermediate file on this system. It is one file for
-# every run, so this user's runs of this test from other build folders wait
-# their turn (the lock is the user's own: another user's is no concern, as
-# the file of another user cannot be replaced anyway). The run removes the
-# file it made, so no later run of another user finds it in the way.
-intermediate='/tmp/%Vorpel.temp%'
-lock=/tmp/vorpel-e2e-$(id -u).lock
-exec 9>>"$lock"
-if ! flock -w 150 9; then
-  echo "FAIL: another run of this test held $lock for too long"
-  exit 1
-fi
-if [[ -e $intermediate && ! -O $intermediate ]]; then
-  skip "$intermediate belongs to $(stat -c %U "$intermediate"), and in /tmp no other user may" \
-    "replace it: its owner or root can remove it"
-fi
-
 for tool in Xvfb xdotool; do
   command -v "$tool" >/dev/null || skip "$tool is not installed (scripts/install-deps.sh installs it)"
 done
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vorpel-e2e.XXXXXX")
+# The program keeps its intermediate file in the user's cache folder; this
+# run gives it one of its own, so the user's real one is never touched and
+# runs from other build folders do not meet. The old shared place in /tmp
+# must stay as it was.
+export XDG_CACHE_HOME=$scratch/cache
+intermediate=$XDG_CACHE_HOME/vorpel/%Vorpel.temp%
+old_place='/tmp/%Vorpel.temp%'
+old_place_before=$(stat -c '%i %Y' "$old_place" 2>/dev/null || echo missing)
 xvfb_pid=
 app_pid=
 cleanup() {
@@ -58,7 +49,6 @@ cleanup() {
   [[ -n $xvfb_pid ]] && kill "$xvfb_pid" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$scratch"
-  rm -f "$intermediate"
 }
 trap cleanup EXIT
 
@@ -341,6 +331,9 @@ type_into txtTo "$target"
 click_control btnWrite
 if expect_dialog Done; then
   "$text_check" "$source" "$intermediate" "$target" 128 || fail "the written target is wrong"
+  modes=$(stat -c %a "$XDG_CACHE_HOME" "$XDG_CACHE_HOME/vorpel" "$intermediate" | tr '\n' ' ')
+  [[ $modes == "700 700 600 " ]] ||
+    fail "the intermediate file's folders and file are $modes, not 700 700 600"
   # Its OK button: 360, 120, 975, 375.
   click_in_dialog "$dialog" 847 307
   wait_until_hidden Done || fail "OK of \"Done\" did not hide it"
@@ -518,6 +511,9 @@ xdotool key --clearmodifiers alt+f
 sleep 0.5
 xdotool key e
 expect_program_ended "Alt+F, E"
+
+[[ $(stat -c '%i %Y' "$old_place" 2>/dev/null || echo missing) == "$old_place_before" ]] ||
+  fail "$old_place was made or changed"
 
 if ((failures > 0)); then
   echo "$failures check(s) failed"

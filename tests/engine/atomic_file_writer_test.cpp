@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
 #include <random>
 #include <string>
@@ -393,6 +394,139 @@ TEST(AtomicFileWriterNames, CheckTarget_AgreesWithOpenAndMakesNothing) {
       EXPECT_EQ(opened->code, checked->code);
       EXPECT_EQ(checked->path, c.target.string());
     }
+  }
+}
+
+// The calls a writer makes to put its file in place, in order, each named
+// with the last part of its paths (".vorpel-*" for a temporary name); the
+// first call that starts with fail_at fails with fail_errno instead.
+class WatchedCalls final : public CommitCalls {
+ public:
+  explicit WatchedCalls(std::string fail_at = {}, int fail_errno = EIO)
+      : fail_at_(std::move(fail_at)), fail_errno_(fail_errno) {}
+
+  int SyncData(int fd) override {
+    return Call("sync data", [&] { return CommitCalls::SyncData(fd); });
+  }
+  int Link(const char* from, const char* to) override {
+    return Call("link " + Shown(to), [&] { return CommitCalls::Link(from, to); });
+  }
+  int Rename(const char* from, const char* to) override {
+    return Call("rename " + Shown(from) + " " + Shown(to),
+                [&] { return CommitCalls::Rename(from, to); });
+  }
+  int SyncFolder(int folder_fd) override {
+    return Call("sync folder", [&] { return CommitCalls::SyncFolder(folder_fd); });
+  }
+
+  Names calls;
+
+ private:
+  static std::string Shown(const char* path) {
+    const std::string name = fs::path(path).filename().string();
+    return name.starts_with(".vorpel-") ? ".vorpel-*" : name;
+  }
+  template <typename Real>
+  int Call(std::string call, Real real) {
+    const bool fail = !fail_at_.empty() && call.starts_with(fail_at_);
+    calls.push_back(std::move(call));
+    if (!fail) return real();
+    fail_at_.clear();
+    errno = fail_errno_;
+    return -1;
+  }
+  std::string fail_at_;
+  int fail_errno_;
+};
+
+// A replaced target's new text is on disk before the rename, and the
+// folder after it; a new name needs only the folder, and scratch files no
+// sync at all. Named files (no O_TMPFILE) are renamed into place instead
+// of linked.
+TEST(AtomicFileWriterDurability, SyncsInTheOrderThatKeepsOldOrNewText) {
+  struct Case {
+    bool existing;
+    Durability durability;
+    Names unnamed;
+    Names named;
+  };
+  const Case cases[] = {
+      {false,
+       Durability::Durable,
+       {"link target", "sync folder"},
+       {"rename .vorpel-* target", "sync folder"}},
+      {true,
+       Durability::Durable,
+       {"sync data", "link .vorpel-*", "rename .vorpel-* target", "sync folder"},
+       {"sync data", "rename .vorpel-* target", "sync folder"}},
+      {false, Durability::Scratch, {"link target"}, {"rename .vorpel-* target"}},
+      {true,
+       Durability::Scratch,
+       {"link .vorpel-*", "rename .vorpel-* target"},
+       {"rename .vorpel-* target"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "existing " << c.existing << ", scratch "
+                                    << (c.durability == Durability::Scratch));
+    TempDir dir;
+    if (c.existing) test::WriteFile(dir / "target", "old");
+    WatchedCalls calls;
+    AtomicFileWriter writer(calls);
+    ASSERT_TRUE(Succeeded(
+        writer.Open(dir / "target", LinkPolicy::Follow, NewFileMode::Ordinary, c.durability)));
+    const bool unnamed = writer.Unnamed();
+    std::string text = "new";
+    ASSERT_TRUE(Succeeded(writer.Write(std::span<char>(text.data(), text.size()))));
+    ASSERT_TRUE(Succeeded(writer.Commit()));
+    EXPECT_EQ(calls.calls, unnamed ? c.unnamed : c.named);
+    EXPECT_EQ(test::ReadFile(dir / "target"), "new");
+    EXPECT_EQ(dir.Names(), Names{"target"});
+  }
+}
+
+// A failed sync before the rename leaves the old text; one of the folder
+// after it leaves the new text and says it may not be on disk, unless the
+// file system cannot sync folders at all.
+TEST(AtomicFileWriterDurability, FailedSyncReportedWithWhatIsInPlace) {
+  struct Case {
+    const char* fail_at;
+    int fail_errno;
+    bool existing;
+    const char* error;  // after "target: "; nullptr for success
+  };
+  const std::string not_on_disk = make_error_code(FileErrc::NotOnDisk).message();
+  const std::string io_error = std::make_error_code(std::errc::io_error).message();
+  const std::string after_rename = not_on_disk + " (" + io_error + ")";
+  const Case cases[] = {
+      {"sync data", EIO, true, io_error.c_str()},
+      {"sync folder", EIO, true, after_rename.c_str()},
+      {"sync folder", EIO, false, after_rename.c_str()},
+      {"sync folder", EINVAL, true, nullptr},
+      {"sync folder", ENOTSUP, false, nullptr},
+      {"rename", EXDEV, true, "Invalid cross-device link"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << c.fail_at << " " << c.fail_errno << ", existing " << c.existing);
+    TempDir dir;
+    if (c.existing) test::WriteFile(dir / "target", "old");
+    WatchedCalls calls(c.fail_at, c.fail_errno);
+    AtomicFileWriter writer(calls);
+    ASSERT_TRUE(Succeeded(writer.Open(dir / "target", LinkPolicy::Follow)));
+    std::string text = "new";
+    ASSERT_TRUE(Succeeded(writer.Write(std::span<char>(text.data(), text.size()))));
+    const FileStatus status = writer.Commit();
+    const bool new_text_in_place = c.error == nullptr || c.fail_at == std::string("sync folder");
+    if (c.error == nullptr) {
+      EXPECT_TRUE(Succeeded(status));
+    } else {
+      ASSERT_TRUE(status.has_value());
+      EXPECT_EQ(status->Describe(), (dir / "target").string() + ": " + c.error);
+    }
+    if (new_text_in_place || c.existing) {
+      EXPECT_EQ(test::ReadFile(dir / "target"), new_text_in_place ? "new" : "old");
+    }
+    EXPECT_EQ(dir.Names(), new_text_in_place || c.existing ? Names{"target"} : Names{});
   }
 }
 

@@ -141,8 +141,8 @@ void PrintTo(const StickyCase& value, std::ostream* out) { *out << value.name; }
 
 class ForeignIntermediateTest : public ::testing::TestWithParam<StickyCase> {};
 
-// The intermediate file has one fixed place for every user. In a shared
-// sticky folder (as /tmp is) the file another user left there cannot be
+// An intermediate file path given in a shared sticky folder (as /tmp is,
+// where every user's file once lay): the file another user left there cannot be
 // replaced by this one: the Write is refused with ErrorIO naming the
 // intermediate file, the target keeps its text and the other user's file
 // stays as it was. Readable-only, it is refused before anything is written;
@@ -273,6 +273,72 @@ TEST(IntermediateFileTest, SecondCopyReplacesItBetweenDrawAndFix_EachTargetGetsI
   EXPECT_EQ(ReadFile(dir / "second.txt"), ReferenceFix(second_drawn, " ", SentenceEndMarks));
   EXPECT_EQ(ReadFile(intermediate), second_drawn);
   EXPECT_EQ(StrayFiles(dir.path()), std::vector<std::string>{});
+}
+
+// Each user's intermediate file lies in a place found from their own home.
+// root and nobody Write with the fix on at once (nobody's whole Write runs
+// between root's drawing and its fix): each target gets the fix of its own
+// drawing, each intermediate file is its writer's with mode 0600 in
+// folders of mode 0700, and a private file of root's at the old shared
+// place stops nobody and stays as it was.
+TEST(IntermediateFileTest, TwoUsersAtOnce_EachHasAnOwnFileTheOldSharedPlaceStopsNobody) {
+  if (::geteuid() != 0) {
+    GTEST_SKIP() << "not root: the test plays two users, which needs privileges to drop";
+  }
+  constexpr uid_t kNobody = 65534;
+  TempDir dir;
+  fs::permissions(dir.path(), fs::perms(0755));
+  const fs::path root_home = dir / "root";
+  const fs::path nobody_home = dir / "nobody";
+  fs::create_directory(root_home);
+  fs::create_directory(nobody_home);
+  ASSERT_EQ(::chown(nobody_home.c_str(), kNobody, kNobody), 0);
+  const fs::path old_place = "/tmp/%Vorpel.temp%";
+  const bool planted = !fs::exists(fs::symlink_status(old_place));
+  if (planted) {
+    WriteFile(old_place, "root's earlier text");
+    fs::permissions(old_place, fs::perms(0600));
+  }
+  const std::string old_text = ReadFile(old_place);
+
+  const ScopedEnvironment cache_home("XDG_CACHE_HOME", std::nullopt);
+  const ScopedEnvironment home("HOME", root_home.string());
+  FixRouteWrite first("root's text. root's words! only root's?", {}, root_home / "first.txt", 1);
+  FixRouteWrite second("nobody's text. other words! nobody's?", {}, nobody_home / "second.txt", 2);
+  int second_code = -1;
+  first.options.between_steps = [&] {
+    second_code = RunInChild([&] {
+      if (!DropToNobody()) return 10;
+      ::setenv("HOME", nobody_home.c_str(), 1);
+      RecordingReporter reporter;
+      return second.Run(reporter) == WriteOutcome::Written && reporter.events.empty() ? 0 : 1;
+    });
+  };
+  RecordingReporter reporter;
+  const WriteOutcome outcome = first.Run(reporter);
+  if (planted) fs::remove(old_place);
+  ASSERT_EQ(outcome, WriteOutcome::Written) << Escaped(reporter.details);
+  if (second_code == 10) GTEST_SKIP() << "cannot become the user nobody here";
+  ASSERT_EQ(second_code, 0) << "nobody's Write failed";
+
+  for (FixRouteWrite* copy : {&first, &second}) {
+    const fs::path owner_home = copy == &first ? root_home : nobody_home;
+    const fs::path intermediate = owner_home / ".cache" / "vorpel" / "%Vorpel.temp%";
+    RandomDraw draw(*copy->options.seed);
+    StringSink drawn;
+    EXPECT_FALSE(DrawSequences(copy->session.pool, 200, draw, drawn));
+    EXPECT_EQ(ReadFile(intermediate), drawn.text);
+    EXPECT_EQ(ReadFile(copy->target), ReferenceFix(drawn.text, " ", SentenceEndMarks));
+    struct stat info {};
+    ASSERT_EQ(::stat(intermediate.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, copy == &first ? 0u : kNobody);
+    EXPECT_EQ(PermissionsOf(intermediate), fs::perms(0600));
+    EXPECT_EQ(PermissionsOf(intermediate.parent_path()), fs::perms(0700));
+    EXPECT_EQ(PermissionsOf(owner_home / ".cache"), fs::perms(0700));
+  }
+  if (!planted) {
+    EXPECT_EQ(ReadFile(old_place), old_text);
+  }
 }
 
 // The intermediate file holds text drawn from the user's source, which may

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <system_error>
+#include <utility>
 
 namespace vorpel::test {
 namespace fs = std::filesystem;
@@ -39,6 +40,28 @@ WorkingDirectory::WorkingDirectory(const fs::path& dir) : previous_(fs::current_
 WorkingDirectory::~WorkingDirectory() {
   std::error_code ignored;
   fs::current_path(previous_, ignored);
+}
+
+}  // namespace vorpel::test
+
+namespace vorpel::test {
+
+ScopedEnvironment::ScopedEnvironment(std::string name, const std::optional<std::string>& value)
+    : name_(std::move(name)) {
+  if (const char* old = ::getenv(name_.c_str())) previous_ = old;
+  if (value) {
+    ::setenv(name_.c_str(), value->c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
+}
+
+ScopedEnvironment::~ScopedEnvironment() {
+  if (previous_) {
+    ::setenv(name_.c_str(), previous_->c_str(), 1);
+  } else {
+    ::unsetenv(name_.c_str());
+  }
 }
 
 }  // namespace vorpel::test

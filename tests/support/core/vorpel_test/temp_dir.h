@@ -1,8 +1,10 @@
 #pragma once
 
-// A private temporary folder, and a scoped change of the working folder.
+// A private temporary folder, and scoped changes of the working folder and
+// of environment variables.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +40,20 @@ class WorkingDirectory {
 
  private:
   std::filesystem::path previous_;
+};
+
+// Sets (or, with nullopt, unsets) an environment variable until the object
+// goes, then puts back what was there.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(std::string name, const std::optional<std::string>& value);
+  ~ScopedEnvironment();
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+ private:
+  std::string name_;
+  std::optional<std::string> previous_;
 };
 
 }  // namespace vorpel::test
