@@ -383,13 +383,13 @@ FileStatus AtomicFileWriter::Commit() {
     // still leaves the old target as it was. A folder this process may
     // write to but not read (mode 0300) cannot be opened to be synced;
     // the Write goes on without the folder's sync rather than fail.
-    folder_ =
-        FileDescriptor(::open(FolderOf(final_path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder_.IsOpen() && errno != EACCES) {
+    const int folder = ::open(FolderOf(final_path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0 && errno != EACCES) {
       const auto error = LastSystemError();
       Discard();
       return Error(error);
     }
+    folder_ = FileDescriptor(folder);
   }
   return unnamed_ ? CommitUnnamed() : CommitNamed();
 }
