@@ -14,6 +14,7 @@
 #include <cstdio>
 
 #include "error_dialog.h"
+#include "file_error.h"
 #include "look.h"
 #include "main_window.h"
 #include "picture_box.h"
@@ -68,6 +69,14 @@ int main(int argc, char* argv[]) {
        {"Options", "ErrorFNE", "ErrorNFN", "ErrorCO", "ErrorOC", "ErrorR", "ErrorNR", "ErrorIO",
         "Done", "License", "AboutAuthor", "AboutCorvane", "AboutVorpel"}) {
     ok = Save(dialogs.Show(QString::fromLatin1(name)), folder, QString::fromLatin1(name)) && ok;
+  }
+  // The longest reason a Write gives: a cache folder that is not the user's own.
+  if (auto* io = qobject_cast<vorpel::ErrorDialog*>(dialogs.Find(QStringLiteral("ErrorIO")))) {
+    const std::string reason = make_error_code(vorpel::FileErrc::NotOwnFolder).message();
+    io->SetMessage(
+        QStringLiteral("The file could not be read or written.\n/home/someone/.cache/vorpel: ") +
+        QString::fromStdString(reason));
+    ok = Save(io, folder, QStringLiteral("ErrorIO-not-own-folder")) && ok;
   }
   // AboutVorpel after a click on its picture.
   QWidget* about = dialogs.Find(QStringLiteral("AboutVorpel"));
