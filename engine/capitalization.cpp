@@ -196,8 +196,11 @@ void Utf8CapitalizationFilter::Apply(std::span<char> block) {
         continue;
       }
     }
-    const std::size_t length = Utf8SequenceAt(
-        std::string_view(p, std::min<std::size_t>(4, static_cast<std::size_t>(end - p))));
+    // ASCII is always a whole character; only a lead byte needs checking.
+    const std::size_t length =
+        byte < 0x80 ? 1
+                    : Utf8SequenceAt(std::string_view(
+                          p, std::min<std::size_t>(4, static_cast<std::size_t>(end - p))));
     if (length == kCutShort) {
       // Cut by the end of the block: taken when the rest arrives.
       while (p != end) partial_[partial_size_++] = *p++;
