@@ -33,8 +33,6 @@ constexpr ByteClasses MakeByteClasses() {
 
 constexpr ByteClasses kByteClasses = MakeByteClasses();
 
-bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
 void AppendEscaped(std::string& out, std::string_view bytes, TextEncoding encoding) {
   const std::array<ByteClass, 256>& classes =
       encoding == TextEncoding::Utf8 ? kByteClasses.utf8 : kByteClasses.eight_bit;
@@ -85,7 +83,8 @@ class ListingBlocks {
       // A piece escapes to at most four bytes a byte, and ends before the
       // continuation bytes of a character it would cut.
       std::size_t piece = std::min(bytes.size(), kBlockSize / 4);
-      for (int back = 0; back < 3 && piece < bytes.size() && IsContinuationByte(bytes[piece]);
+      for (int back = 0; back < 3 && piece < bytes.size() &&
+                         IsUtf8Continuation(static_cast<unsigned char>(bytes[piece]));
            ++back) {
         --piece;
       }

@@ -270,7 +270,7 @@ class Utf8WordEnds {
       char32_t before = ' ';
       if (high_before) {
         std::size_t lead = begin - 1;
-        while ((static_cast<unsigned char>(data_[lead]) & 0xC0) == 0x80) --lead;
+        while (IsUtf8Continuation(static_cast<unsigned char>(data_[lead]))) --lead;
         std::size_t length = 0;
         before = DecodeAt(data_ + lead, length);
       }

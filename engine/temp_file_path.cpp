@@ -78,14 +78,16 @@ FileStatus PrepareTempFolder(const TempFolder& place, fs::path& path) {
   // lead the user's text into a folder someone else can read.
   const FileDescriptor opened(
       ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+  if (!opened.IsOpen()) {
+    // A link, or something other than a folder.
+    if (errno == ELOOP || errno == ENOTDIR) {
+      return FileError{folder.string(), make_error_code(FileErrc::NotOwnFolder)};
+    }
+    return FileError{folder.string(), LastSystemError()};
+  }
   struct stat info {};
-  if (!opened.IsOpen() && errno != ELOOP && errno != ENOTDIR) {
-    return FileError{folder.string(), LastSystemError()};
-  }
-  if (opened.IsOpen() && ::fstat(opened.get(), &info) != 0) {
-    return FileError{folder.string(), LastSystemError()};
-  }
-  if (!opened.IsOpen() || info.st_uid != ::geteuid()) {
+  if (::fstat(opened.get(), &info) != 0) return FileError{folder.string(), LastSystemError()};
+  if (info.st_uid != ::geteuid()) {
     return FileError{folder.string(), make_error_code(FileErrc::NotOwnFolder)};
   }
   path = folder / kTempFileName;

@@ -25,8 +25,6 @@ namespace {
 
 // ------------------------------------------------------------ validation
 
-bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
-
 // The length of the well-formed sequence at p (at most end - p bytes
 // looked at), or 0 when the bytes there are no well-formed sequence.
 std::size_t WellFormedLength(const unsigned char* p, const unsigned char* end) {
@@ -54,7 +52,7 @@ std::size_t WellFormedLength(const unsigned char* p, const unsigned char* end) {
   if (available < length) return 0;
   if (p[1] < low || p[1] > high) return 0;
   for (std::size_t k = 2; k < length; ++k) {
-    if (!IsContinuation(p[k])) return 0;
+    if (!IsUtf8Continuation(p[k])) return 0;
   }
   return length;
 }
@@ -89,7 +87,7 @@ std::size_t ScalarFirstInvalid(const unsigned char* begin, const unsigned char* 
 // found valid, so starting there sees every sequence that reaches at.
 std::size_t ResumePoint(const unsigned char* text, std::size_t at) {
   std::size_t from = at >= 3 ? at - 3 : 0;
-  while (from < at && IsContinuation(text[from])) ++from;
+  while (from < at && IsUtf8Continuation(text[from])) ++from;
   return from;
 }
 
@@ -254,7 +252,7 @@ void Utf8Checker::Join(const Utf8Checker& next) {
 
 void Utf8Checker::Feed(std::string_view piece) {
   while (taking_head_ && !piece.empty()) {
-    if (head_size_ == head_.size() || !IsContinuation(static_cast<unsigned char>(piece[0]))) {
+    if (head_size_ == head_.size() || !IsUtf8Continuation(static_cast<unsigned char>(piece[0]))) {
       taking_head_ = false;
       break;
     }
@@ -270,7 +268,7 @@ void Utf8Checker::Feed(std::string_view piece) {
   while (carry_size_ > 0 && used < piece.size()) {
     const auto lead = static_cast<unsigned char>(carry_[0]);
     const std::size_t wanted = SequenceLength(lead);
-    if (!IsContinuation(bytes[used])) {
+    if (!IsUtf8Continuation(bytes[used])) {
       first_invalid_ = consumed_;
       return;
     }
@@ -292,7 +290,7 @@ void Utf8Checker::Feed(std::string_view piece) {
   std::size_t end = piece.size();
   for (std::size_t back = 1; back <= 3 && back <= end - used; ++back) {
     const unsigned char byte = bytes[end - back];
-    if (IsContinuation(byte)) continue;
+    if (IsUtf8Continuation(byte)) continue;
     if (byte >= 0xC2 && byte <= 0xF4 && SequenceLength(byte) > back) end -= back;
     break;
   }

@@ -75,6 +75,9 @@ class Utf8Checker {
   bool ascii_only_ = true;
 };
 
+// Whether byte continues a UTF-8 sequence (10xxxxxx) rather than starts one.
+inline bool IsUtf8Continuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
 // Where the sequence starting at p (a lead byte of a valid text) ends: its
 // length from its first byte, 1 for ASCII.
 inline std::size_t SequenceLength(unsigned char lead) {
