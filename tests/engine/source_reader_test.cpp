@@ -16,6 +16,7 @@
 #include "vorpel_test/reference_algorithms.h"
 #include "vorpel_test/temp_dir.h"
 #include "vorpel_test/text_generator.h"
+#include "word_separators.h"
 
 namespace vorpel {
 namespace {

@@ -68,4 +68,11 @@ class WordSeparators {
   std::string closer_;
 };
 
+// True when c is not empty and occurs in word_sep as a substring, bytes
+// compared exactly. For one byte: it is one of word_sep's bytes.
+bool IsSeparatorChar(std::string_view c, std::string_view word_sep);
+// True when the character c of a source in the given encoding is one of
+// word_sep's characters, as WordSeparators matches them.
+bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding source);
+
 }  // namespace vorpel

@@ -74,4 +74,13 @@ bool WordSeparators::IsSeparator(std::string_view character) const {
   return std::find(wide_.begin(), wide_.end(), character) != wide_.end();
 }
 
+bool IsSeparatorChar(std::string_view c, std::string_view word_sep) {
+  return !c.empty() && word_sep.find(c) != std::string_view::npos;
+}
+
+bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding source) {
+  if (c.empty()) return false;
+  return WordSeparators(word_sep, source).IsSeparator(c);
+}
+
 }  // namespace vorpel

@@ -14,13 +14,6 @@
 
 namespace vorpel {
 
-// True when c is not empty and occurs in word_sep as a substring, bytes
-// compared exactly. For one byte: it is one of word_sep's bytes.
-bool IsSeparatorChar(std::string_view c, std::string_view word_sep);
-// True when the character c of a source in the given encoding is one of
-// word_sep's characters, as WordSeparators matches them.
-bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding source);
-
 // How a source's encoding is chosen: Auto reads a source that is valid
 // UTF-8 as UTF-8 and any other as 8-bit; Utf8 refuses a source that is not
 // valid UTF-8; Bytes reads every source byte by byte, with WordSep's bytes

@@ -491,15 +491,6 @@ class Utf8ReadCheck final : public ReadObserver {
 
 }  // namespace
 
-bool IsSeparatorChar(std::string_view c, std::string_view word_sep) {
-  return !c.empty() && word_sep.find(c) != std::string_view::npos;
-}
-
-bool IsSeparatorChar(std::string_view c, std::string_view word_sep, TextEncoding source) {
-  if (c.empty()) return false;
-  return WordSeparators(word_sep, source).IsSeparator(c);
-}
-
 TextEncoding ChooseEncoding(const Utf8Check& check, EncodingChoice choice) {
   if (choice == EncodingChoice::Bytes) return TextEncoding::RawBytes;
   return check.Valid() ? TextEncoding::Utf8 : TextEncoding::EightBit;
