@@ -123,7 +123,7 @@ int RunSteps(const CliOptions& options, int output_fd, std::ostream& err, const 
   // nothing and reports all its problems at once.
   const bool to_output_fd = options.target == kStandardOutput;
   bool refused = ReportMissingSources(options.sources, reporter);
-  if (!to_output_fd && IsRefusedTarget(options.target, settings.OWrite)) {
+  if (!to_output_fd && IsRefusedTarget(options.target, ReplacesExistingTarget(settings))) {
     ReportError(reporter, ErrorKind::CO, options.target);
     refused = true;
   }
@@ -167,7 +167,7 @@ int RunSteps(const CliOptions& options, int output_fd, std::ostream& err, const 
     sink = &file;
   }
   std::optional<CapitalizingSink> fixer;
-  if (settings.FixCap == 1) {
+  if (FixesCapitals(settings)) {
     fixer.emplace(*sink, settings.WordSep, SentenceEndMarks, session.pool.ItemEncoding());
     sink = &*fixer;
   }

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "control_table.h"
+#include "dialog_names.h"
 #include "qt_text.h"
 
 namespace vorpel {
@@ -49,7 +50,7 @@ const ErrorLayout& LayoutOf(ErrorKind error) {
 }  // namespace
 
 ErrorDialog::ErrorDialog(ErrorKind error)
-    : FormDialog(ToQString(DialogName(error)), ToQString(LayoutOf(error).caption),
+    : FormDialog(DialogName(error), ToQString(LayoutOf(error).caption),
                  LayoutOf(error).client_width, LayoutOf(error).client_height,
                  {FrameStyle::FixedSingle}) {
   const ErrorLayout& layout = LayoutOf(error);

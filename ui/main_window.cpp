@@ -179,7 +179,7 @@ void MainWindow::LoadForms() {
                [this] { return new OptionsDialog(session_.settings, reporter_); });
   for (const ErrorKind error : {ErrorKind::FNE, ErrorKind::OC, ErrorKind::NFN, ErrorKind::CO,
                                 ErrorKind::R, ErrorKind::NR, ErrorKind::IO}) {
-    dialogs_.Add(ToQString(DialogName(error)), [error] { return new ErrorDialog(error); });
+    dialogs_.Add(DialogName(error), [error] { return new ErrorDialog(error); });
   }
   for (const InfoDialogKind kind :
        {InfoDialogKind::AboutAuthor, InfoDialogKind::AboutCorvane, InfoDialogKind::AboutVorpel,

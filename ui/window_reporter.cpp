@@ -1,5 +1,6 @@
 #include "window_reporter.h"
 
+#include "dialog_names.h"
 #include "error_dialog.h"
 #include "qt_text.h"
 
@@ -11,7 +12,7 @@ void WindowReporter::Beep() {
 
 void WindowReporter::ShowError(ErrorKind error, std::string_view detail) {
   if (reported_) reported_(error, detail);
-  const QString dialog_name = ToQString(DialogName(error));
+  const QString dialog_name = DialogName(error);
   if (error == ErrorKind::IO) {
     // The detail is "path: reason", the path in the file system's encoding.
     const QString text =

@@ -25,4 +25,15 @@ struct GenerationSettings {
 inline constexpr std::int16_t kLettersMode = 1;
 inline constexpr std::int16_t kWordsMode = 2;
 
+// The on/off settings as the engine reads them. The windows keep them as
+// 16-bit values, 1 for on; these say once what each value means.
+//
+// The capitalization fix runs when FixCap is 1.
+inline bool FixesCapitals(const GenerationSettings& settings) { return settings.FixCap == 1; }
+// An existing target may be replaced when OWrite is not 0: the Write's
+// check refuses one only while it is 0, and the writer then replaces it.
+inline bool ReplacesExistingTarget(const GenerationSettings& settings) {
+  return settings.OWrite != 0;
+}
+
 }  // namespace vorpel

@@ -5,19 +5,6 @@
 
 namespace vorpel {
 
-std::string_view DialogName(ErrorKind error) {
-  switch (error) {
-    case ErrorKind::FNE: return "ErrorFNE";
-    case ErrorKind::NFN: return "ErrorNFN";
-    case ErrorKind::CO: return "ErrorCO";
-    case ErrorKind::OC: return "ErrorOC";
-    case ErrorKind::R: return "ErrorR";
-    case ErrorKind::NR: return "ErrorNR";
-    case ErrorKind::IO: return "ErrorIO";
-  }
-  return {};
-}
-
 std::string_view DialogMessage(ErrorKind error) {
   switch (error) {
     case ErrorKind::FNE: return "The file you are trying to read doesn't exist.";

@@ -18,9 +18,6 @@ enum class ErrorKind {
   IO,   // a file could not be read or written
 };
 
-// The error dialog's object name: "ErrorFNE", "ErrorNFN", ...
-std::string_view DialogName(ErrorKind error);
-
 // The error dialog's fixed message, e.g. "The file you are trying to read doesn't
 // exist." for ErrorFNE.
 std::string_view DialogMessage(ErrorKind error);

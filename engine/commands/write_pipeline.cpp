@@ -9,11 +9,11 @@
 
 namespace vorpel {
 
-bool IsRefusedTarget(const std::filesystem::path& target, std::int16_t owrite) {
-  return target.empty() || (FileExists(target) && owrite == 0);
+bool IsRefusedTarget(const std::filesystem::path& target, bool replaces_existing) {
+  return target.empty() || (FileExists(target) && !replaces_existing);
 }
 
-bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter) {
+WriteCheck ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter) {
   bool refused = false;
   if (!IsNumericText(request.number_text)) {
     ReportError(reporter, ErrorKind::NFN, request.number_text);
@@ -27,11 +27,11 @@ bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter
     ReportError(reporter, ErrorKind::R);
     refused = true;
   }
-  if (IsRefusedTarget(request.target, session.settings.OWrite)) {
+  if (IsRefusedTarget(request.target, ReplacesExistingTarget(session.settings))) {
     ReportError(reporter, ErrorKind::CO, request.target.string());
     refused = true;
   }
-  return refused;
+  return refused ? WriteCheck::Refused : WriteCheck::Passed;
 }
 
 namespace {
@@ -39,8 +39,9 @@ namespace {
 FileStatus WriteTarget(const Session& session, const WriteRequest& request,
                        const WriteCommandOptions& options) {
   const GenerationSettings& settings = session.settings;
-  if (settings.FixCap != 1) {
-    return WriteSequences(session.pool, request.target, settings.NoSeq, settings.OWrite == 1,
+  if (!FixesCapitals(settings)) {
+    return WriteSequences(session.pool, request.target, settings.NoSeq,
+                          ReplacesExistingTarget(settings),
                           WriterOptions{options.seed, LinkPolicy::Follow});
   }
   std::filesystem::path temp_path = options.temp_path;
@@ -66,7 +67,9 @@ WriteOutcome RunWriteCommand(Session& session, const WriteRequest& request, Repo
                              const WriteCommandOptions& options) {
   FileStatus status;
   try {
-    if (ValidateWrite(session, request, reporter)) return WriteOutcome::Refused;
+    if (ValidateWrite(session, request, reporter) == WriteCheck::Refused) {
+      return WriteOutcome::Refused;
+    }
     session.settings.NoSeq = *ToInt16(request.number_text);
     status = WriteTarget(session, request, options);
   } catch (const std::bad_alloc&) {

@@ -22,15 +22,20 @@ struct WriteRequest {
 };
 
 // True when a Write may not go to target: an empty path, or an existing
-// file while owrite is 0.
-bool IsRefusedTarget(const std::filesystem::path& target, std::int16_t owrite);
+// file that may not be replaced.
+bool IsRefusedTarget(const std::filesystem::path& target, bool replaces_existing);
+
+// What the checks of a Write found.
+enum class WriteCheck {
+  Passed,   // the Write may go ahead
+  Refused,  // at least one check failed and was reported
+};
 
 // Runs every check of a Write, in order, each failure reported with a beep
 // and its dialog: the number text (ErrorNFN when not numeric, ErrorNR when
 // it rounds outside -32768..32767), the pool (ErrorR when empty), the
 // target (ErrorCO when empty, or an existing file while OWrite is 0).
-// Returns true when the command is refused.
-bool ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter);
+WriteCheck ValidateWrite(const Session& session, const WriteRequest& request, Reporter& reporter);
 
 struct WriteCommandOptions {
   // The intermediate file; empty for the user's own (TempFilePath).

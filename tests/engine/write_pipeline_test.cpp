@@ -185,7 +185,8 @@ TEST_F(WritePipelineTest, ValidateWrite_ChecksWithoutWriting) {
       ReadSource(session, source_, ignored);
     }
     RecordingReporter reporter;
-    EXPECT_EQ(ValidateWrite(session, WriteRequest{number, target}, reporter), !events.empty());
+    EXPECT_EQ(ValidateWrite(session, WriteRequest{number, target}, reporter),
+              events.empty() ? WriteCheck::Passed : WriteCheck::Refused);
     EXPECT_EQ(reporter.events, events);
     EXPECT_EQ(session.settings.NoSeq, 128);
   }

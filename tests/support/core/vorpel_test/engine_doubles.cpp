@@ -1,13 +1,30 @@
 #include "vorpel_test/engine_doubles.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <utility>
 
 namespace vorpel::test {
 
 void RecordingReporter::Beep() { events.emplace_back("beep"); }
 
+namespace {
+
+// Each error as the object name of the dialog the windows show for it,
+// the names the tests expect.
+constexpr std::pair<ErrorKind, const char*> kDialogNames[] = {
+    {ErrorKind::FNE, "ErrorFNE"}, {ErrorKind::NFN, "ErrorNFN"}, {ErrorKind::CO, "ErrorCO"},
+    {ErrorKind::OC, "ErrorOC"},   {ErrorKind::R, "ErrorR"},     {ErrorKind::NR, "ErrorNR"},
+    {ErrorKind::IO, "ErrorIO"},
+};
+
+}  // namespace
+
 void RecordingReporter::ShowError(ErrorKind dialog, std::string_view detail) {
-  events.emplace_back(DialogName(dialog));
+  const auto* named = std::find_if(std::begin(kDialogNames), std::end(kDialogNames),
+                                   [dialog](const auto& entry) { return entry.first == dialog; });
+  events.emplace_back(named != std::end(kDialogNames) ? named->second : "Error?");
   details.emplace_back(detail);
 }
 
