@@ -41,7 +41,7 @@ TEST(RunBeside, AnErrorOfEitherPartReachesTheCallerAfterBothEnded) {
         Case{"both throw", true, true, "here"}}) {
     SCOPED_TRACE(c.name);
     std::atomic<bool> beside_ended = false;
-    bool here_ended = false;
+    std::atomic<bool> here_ended = false;
     std::string caught;
     try {
       RunBeside(
