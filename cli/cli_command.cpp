@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "atomic_file_writer.h"
-#include "capitalization.h"
+#include "capitalization_fix.h"
 #include "descriptor_sink.h"
 #include "file_reading.h"
 #include "pool_listing.h"

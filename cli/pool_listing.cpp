@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "utf8_decode.h"
+
 namespace vorpel {
 namespace {
 

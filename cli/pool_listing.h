@@ -7,7 +7,7 @@
 #include "byte_sink.h"
 #include "file_error.h"
 #include "sequence_pool.h"
-#include "utf8_text.h"
+#include "text_encoding.h"
 
 namespace vorpel {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "capitalization.h"
+#include "capitalization_fix.h"
 #include "source_reader.h"
 #include "vorpel_test/utf8_reference.h"
 #include "vorpel_test/utf8_texts.h"

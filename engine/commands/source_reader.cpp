@@ -15,7 +15,9 @@
 #include <vector>
 
 #include "byte_scan.h"
+#include "characters.h"
 #include "file_reading.h"
+#include "utf8_decode.h"
 #include "word_separators.h"
 
 namespace vorpel {

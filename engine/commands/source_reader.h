@@ -10,7 +10,8 @@
 #include "reporter.h"
 #include "sequence_pool.h"
 #include "session.h"
-#include "utf8_text.h"
+#include "text_encoding.h"
+#include "utf8_check.h"
 
 namespace vorpel {
 

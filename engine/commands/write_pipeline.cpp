@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "capitalization.h"
+#include "capitalization_fix.h"
 #include "file_reading.h"
 #include "numeric_text.h"
 #include "sequence_writer.h"

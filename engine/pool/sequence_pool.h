@@ -7,7 +7,8 @@
 #include <vector>
 
 #include "byte_buffer.h"
-#include "utf8_text.h"
+#include "letter_index.h"
+#include "text_encoding.h"
 
 namespace vorpel {
 

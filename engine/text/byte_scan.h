@@ -25,12 +25,10 @@ inline constexpr bool kVectorByteScan = true;
 inline constexpr bool kVectorByteScan = false;
 #endif
 
-/**
- * The number of set bits of a 64-bit mask. With the POPCNT instruction in
- * the build target this is that one instruction; without it, GCC turns
- * std::popcount into a library call, so the same bit-trick is written
- * inline, where it costs a dozen arithmetic operations and no call.
- */
+// The number of set bits of a 64-bit mask. With the POPCNT instruction in
+// the build target this is that one instruction; without it, GCC turns
+// std::popcount into a library call, so the same bit-trick is written
+// inline, where it costs a dozen arithmetic operations and no call.
 inline int CountBits(std::uint64_t mask) {
 #if defined(__POPCNT__)
   return std::popcount(mask);
@@ -42,10 +40,8 @@ inline int CountBits(std::uint64_t mask) {
 #endif
 }
 
-/**
- * Bit i set when p[i] is above 0x7F (a byte of a character beyond ASCII in
- * UTF-8), for i in [0, 16). Reads 16 bytes.
- */
+// Bit i set when p[i] is above 0x7F (a byte of a character beyond ASCII in
+// UTF-8), for i in [0, 16). Reads 16 bytes.
 inline std::uint32_t HighBits16(const char* p) {
 #if defined(__SSE2__)
   return static_cast<std::uint32_t>(
@@ -59,16 +55,14 @@ inline std::uint32_t HighBits16(const char* p) {
 #endif
 }
 
-/** As HighBits16 for 64 bytes. */
+// As HighBits16 for 64 bytes.
 inline std::uint64_t HighBits64(const char* p) {
   return std::uint64_t{HighBits16(p)} | (std::uint64_t{HighBits16(p + 16)} << 16) |
          (std::uint64_t{HighBits16(p + 32)} << 32) | (std::uint64_t{HighBits16(p + 48)} << 48);
 }
 
-/**
- * Bit i set when p[i] is a UTF-8 continuation byte (0x80 to 0xBF), for i
- * in [0, 64). Reads 64 bytes.
- */
+// Bit i set when p[i] is a UTF-8 continuation byte (0x80 to 0xBF), for i
+// in [0, 64). Reads 64 bytes.
 inline std::uint64_t ContinuationBits64(const char* p) {
   std::uint64_t mask = 0;
 #if defined(__SSE2__)
@@ -88,20 +82,18 @@ inline std::uint64_t ContinuationBits64(const char* p) {
   return mask;
 }
 
-/**
- * A set of byte values, kept as a 256-entry table so that a test is one
- * load.
- *
- * **Example**:
- *
- *     const ByteSet separators(" \n");
- *     separators.Contains(' ');  // true
- */
+// A set of byte values, kept as a 256-entry table so that a test is one
+// load.
+//
+// **Example**:
+//
+//     const ByteSet separators(" \n");
+//     separators.Contains(' ');  // true
 class ByteSet {
  public:
   constexpr ByteSet() = default;
 
-  /** The set of the bytes of bytes; a byte given twice counts once. */
+  // The set of the bytes of bytes; a byte given twice counts once.
   constexpr explicit ByteSet(std::string_view bytes) {
     for (const char c : bytes) Insert(c);
   }
@@ -109,13 +101,11 @@ class ByteSet {
   constexpr void Insert(char c) { table_[static_cast<unsigned char>(c)] = true; }
   constexpr bool Contains(char c) const { return table_[static_cast<unsigned char>(c)]; }
 
-  /** The members in ascending order of their byte values. */
+  // The members in ascending order of their byte values.
   std::string Members() const;
 
-  /**
-   * A mask of which of the 64 bytes from p are in the set: bit i is set
-   * when p[i] is. Reads exactly 64 bytes.
-   */
+  // A mask of which of the 64 bytes from p are in the set: bit i is set
+  // when p[i] is. Reads exactly 64 bytes.
   std::uint64_t Mask64(const char* p) const {
     std::uint64_t mask = 0;
     for (int i = 0; i < 64; ++i) {
@@ -124,7 +114,7 @@ class ByteSet {
     return mask;
   }
 
-  /** As Mask64 for the first count bytes from p (count <= 64); higher bits are 0. */
+  // As Mask64 for the first count bytes from p (count <= 64); higher bits are 0.
   std::uint64_t Mask(const char* p, std::size_t count) const {
     std::uint64_t mask = 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -137,18 +127,16 @@ class ByteSet {
   std::array<bool, 256> table_{};
 };
 
-/**
- * The vector version of a ByteSet of one to Count members (Count at most 4):
- * each member is compared with 16 bytes at once. Unused places repeat the
- * first member, which changes no result, so a set of 1 byte may use
- * SmallByteSet<4>. Without SSE2 the same results come from plain compares.
- */
+// The vector version of a ByteSet of one to Count members (Count at most 4):
+// each member is compared with 16 bytes at once. Unused places repeat the
+// first member, which changes no result, so a set of 1 byte may use
+// SmallByteSet<4>. Without SSE2 the same results come from plain compares.
 template <int Count>
 class SmallByteSet {
   static_assert(Count >= 1 && Count <= 4);
 
  public:
-  /** Takes set's members; requires 1 to Count of them. */
+  // Takes set's members; requires 1 to Count of them.
   explicit SmallByteSet(const ByteSet& set) {
     const std::string members = set.Members();
     for (int k = 0; k < Count; ++k) {
@@ -162,7 +150,7 @@ class SmallByteSet {
     }
   }
 
-  /** Bit i set when p[i] is a member, for i in [0, 16). Reads 16 bytes. */
+  // Bit i set when p[i] is a member, for i in [0, 16). Reads 16 bytes.
   std::uint32_t Mask16(const char* p) const {
 #if defined(__SSE2__)
     const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
@@ -180,11 +168,9 @@ class SmallByteSet {
 #endif
   }
 
-  /**
-   * Bit i set when p[i] is a member, for i in [0, 64). Reads 64 bytes.
-   * Written out for the four parts: as a loop it is not unrolled at -O2,
-   * and the loop's own work costs about as much as the comparisons.
-   */
+  // Bit i set when p[i] is a member, for i in [0, 64). Reads 64 bytes.
+  // Written out for the four parts: as a loop it is not unrolled at -O2,
+  // and the loop's own work costs about as much as the comparisons.
   std::uint64_t Mask64(const char* p) const {
     return std::uint64_t{Mask16(p)} | (std::uint64_t{Mask16(p + 16)} << 16) |
            (std::uint64_t{Mask16(p + 32)} << 32) | (std::uint64_t{Mask16(p + 48)} << 48);
@@ -198,16 +184,14 @@ class SmallByteSet {
 #endif
 };
 
-/** The matcher of a set with no member: the mask is always empty. */
+// The matcher of a set with no member: the mask is always empty.
 struct NoBytes {
-  std::uint64_t Mask64(const char* /*p*/) const { return 0; }
+  std::uint64_t Mask64(const char*) const { return 0; }
 };
 
-/**
- * Calls scan with the quickest matcher of set's members, each with the
- * same Mask64: NoBytes for none, a SmallByteSet for one to four (compared
- * 16 bytes at a time), the table itself for more. Returns what scan does.
- */
+// Calls scan with the quickest matcher of set's members, each with the
+// same Mask64: NoBytes for none, a SmallByteSet for one to four (compared
+// 16 bytes at a time), the table itself for more. Returns what scan does.
 template <typename Scan>
 decltype(auto) WithMatcher(const ByteSet& set, Scan&& scan) {
   switch (set.Members().size()) {
@@ -220,25 +204,21 @@ decltype(auto) WithMatcher(const ByteSet& set, Scan&& scan) {
   }
 }
 
-/**
- * Finds the next byte of a set. Sets of up to four bytes are searched 32
- * bytes a step with the vector version; larger sets, and the last few bytes
- * of a text, byte by byte in the table.
- *
- * **Example**:
- *
- *     const ByteFinder ends(ByteSet(".!?"));
- *     ends.Find("One. Two!", 0);  // 3
- *     ends.Find("One. Two!", 4);  // 8
- */
+// Finds the next byte of a set. Sets of up to four bytes are searched 32
+// bytes a step with the vector version; larger sets, and the last few bytes
+// of a text, byte by byte in the table.
+//
+// **Example**:
+//
+//     const ByteFinder ends(ByteSet(".!?"));
+//     ends.Find("One. Two!", 0);  // 3
+//     ends.Find("One. Two!", 4);  // 8
 class ByteFinder {
  public:
   explicit ByteFinder(const ByteSet& set);
 
-  /**
-   * The index of the first byte of text at or after from that is in the
-   * set; text.size() when there is none. Requires from <= text.size().
-   */
+  // The index of the first byte of text at or after from that is in the
+  // set; text.size() when there is none. Requires from <= text.size().
   std::size_t Find(std::string_view text, std::size_t from) const {
     if (empty_) return text.size();
     const char* const begin = text.data();
@@ -262,10 +242,8 @@ class ByteFinder {
     return static_cast<std::size_t>(p - begin);
   }
 
-  /**
-   * As Find, for the first byte that is in the set or above 0x7F (where a
-   * UTF-8 text has a character beyond ASCII).
-   */
+  // As Find, for the first byte that is in the set or above 0x7F (where a
+  // UTF-8 text has a character beyond ASCII).
   std::size_t FindMemberOrHigh(std::string_view text, std::size_t from) const {
     const char* const begin = text.data();
     const char* const end = begin + text.size();

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 
+#include "characters.h"
+#include "utf8_check.h"
+#include "utf8_decode.h"
+
 namespace vorpel {
 
 std::optional<unsigned char> EightBitByteFor(char32_t code_point) {

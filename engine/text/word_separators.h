@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "byte_scan.h"
-#include "utf8_text.h"
+#include "text_encoding.h"
 
 namespace vorpel {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "capitalization.h"
+#include "capitalization_fix.h"
 #include "generation_settings.h"
 #include "random_draw.h"
 #include "run_cli.h"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "capitalization_fix.h"
 #include "vorpel_test/assertions.h"
 #include "vorpel_test/engine_doubles.h"
 #include "vorpel_test/files.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "capitalization.h"
+#include "capitalization_fix.h"
 #include "source_reader.h"
 #include "vorpel_test/engine_doubles.h"
 #include "vorpel_test/files.h"

@@ -520,7 +520,7 @@ TEST(EightBitByteFor, AgreesWithTheSystemsWindows1252Converter) {
   for (char32_t cp = 0; cp < 0x10000; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
     const std::optional<unsigned char> ours = EightBitByteFor(cp);
-    const std::optional<char> reference = test::ReferenceEightBitByte(EncodeUtf8(cp));
+    const std::optional<char> reference = test::ReferenceEightBitByte(test::EncodeUtf8(cp));
     ASSERT_EQ(ours.has_value(), reference.has_value())
         << "U+" << std::hex << static_cast<unsigned>(cp) << " "
         << (reference ? static_cast<unsigned>(static_cast<unsigned char>(*reference)) : 0u);

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <utility>
 
-#include "capitalization.h"
+#include "capitalization_fix.h"
 #include "random_draw.h"
 #include "sequence_pool.h"
 #include "sequence_writer.h"

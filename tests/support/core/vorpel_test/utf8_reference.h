@@ -16,6 +16,10 @@
 
 namespace vorpel::test {
 
+// The UTF-8 bytes of a code point (a surrogate gets the three bytes of its
+// value, which are no valid UTF-8).
+std::string EncodeUtf8(char32_t cp);
+
 // The offset of the first byte of the first ill-formed sequence, decoding
 // each sequence to its value and checking the value's range; nullopt for
 // valid UTF-8.
