@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "page_advice.h"
+#include "system_memory.h"
 
 namespace vorpel {
 namespace {
@@ -15,10 +16,13 @@ namespace {
 // The block is an anonymous mapping, which grows by remapping, never by
 // copying. It asks for huge pages where they come without waiting
 // (page_advice.h): a source of hundreds of megabytes is then faulted in
-// 2 MiB at a time, not 4 KiB, unless free memory is too scattered for that.
-constexpr std::size_t kPageSize = 4096;
+// 2 MiB at a time, not a base page at a time, unless free memory is too
+// scattered for that.
 
-std::size_t RoundUpToPage(std::size_t size) { return (size + kPageSize - 1) & ~(kPageSize - 1); }
+std::size_t RoundUpToPage(std::size_t size) {
+  const std::size_t page = PageSize();
+  return (size + page - 1) & ~(page - 1);
+}
 
 // A new mapping of size bytes (a multiple of the page size). One of a
 // huge page or more starts on a huge page boundary, so that all of it but
@@ -31,7 +35,7 @@ void* MapBlock(std::size_t size) {
     return ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   }
   // More than needed, then the unaligned ends given back.
-  const std::size_t reserved = size + huge - kPageSize;
+  const std::size_t reserved = size + huge - PageSize();
   void* raw = ::mmap(nullptr, reserved, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (raw == MAP_FAILED) return raw;
   const auto start = reinterpret_cast<std::uintptr_t>(raw);

@@ -11,6 +11,8 @@
 #include <limits>
 #include <string>
 
+#include "system_memory.h"
+
 namespace vorpel::page_advice {
 namespace {
 
@@ -35,12 +37,15 @@ std::string_view NextWord(std::string_view& text) {
   return word;
 }
 
+// What a small system file is read in, a block at a time.
+constexpr std::size_t kSmallFileBlock = 4096;
+
 // The whole of a small system file; empty when it cannot be read.
 std::string ReadSmallFile(const char* path) {
   std::string text;
   const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return text;
-  char block[4096];
+  char block[kSmallFileBlock];
   for (;;) {
     const ssize_t got = ::read(fd, block, sizeof block);
     if (got <= 0) break;
@@ -115,13 +120,10 @@ Plan PlanRegion(std::uintptr_t begin, std::uintptr_t end, const System& system,
 }
 
 const System& ThisSystem() {
-  static const System system = [] {
-    const long page = ::sysconf(_SC_PAGESIZE);
-    return ParseSystem(ReadSmallFile("/sys/kernel/mm/transparent_hugepage/enabled"),
-                       ReadSmallFile("/sys/kernel/mm/transparent_hugepage/defrag"),
-                       ReadSmallFile("/sys/kernel/mm/transparent_hugepage/hpage_pmd_size"),
-                       page > 0 ? static_cast<std::size_t>(page) : 0);
-  }();
+  static const System system =
+      ParseSystem(ReadSmallFile("/sys/kernel/mm/transparent_hugepage/enabled"),
+                  ReadSmallFile("/sys/kernel/mm/transparent_hugepage/defrag"),
+                  ReadSmallFile("/sys/kernel/mm/transparent_hugepage/hpage_pmd_size"), PageSize());
   return system;
 }
 
@@ -230,9 +232,9 @@ void PartFiller::End() {
 void Prefault(void* begin, std::size_t length) {
 #ifdef MADV_POPULATE_WRITE
   // madvise wants the start on a page boundary.
-  static const std::uintptr_t page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const std::uintptr_t page = PageSize();
   const auto start = reinterpret_cast<std::uintptr_t>(begin);
-  const std::uintptr_t aligned = page > 0 ? start & ~(page - 1) : start;
+  const std::uintptr_t aligned = start & ~(page - 1);
   ::madvise(static_cast<char*>(begin) - (start - aligned), length + (start - aligned),
             MADV_POPULATE_WRITE);
 #else

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/mman.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include <utility>
 
 #include "page_advice.h"
+#include "system_memory.h"
 
 namespace vorpel {
 namespace {
@@ -95,6 +97,18 @@ TEST(ByteBuffer, LargeBlockStartsOnAHugePageAndKeepsNoExtra) {
     buffer.Reserve(huge + 4096);
   }
   EXPECT_LT(VirtualKiB(), before + huge / 1024 * 8);
+}
+
+// A block is whole pages of the system's size: what Reserve asks for,
+// rounded up to the next page.
+TEST(ByteBuffer, CapacityIsWholePagesOfTheSystem) {
+  const auto page = static_cast<std::size_t>(::getpagesize());
+  EXPECT_EQ(PageSize(), page);
+  for (const std::size_t wanted : {std::size_t{1}, page - 1, page, page + 1, 3 * page + 5}) {
+    ByteBuffer buffer;
+    buffer.Reserve(wanted);
+    EXPECT_EQ(buffer.capacity(), (wanted + page - 1) / page * page) << wanted;
+  }
 }
 
 TEST(ByteBuffer, SmallerReserveKeepsCapacityAndContent) {
