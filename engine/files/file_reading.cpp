@@ -5,13 +5,14 @@
 #include <cstring>
 #include <functional>
 #include <new>
+#include <stop_token>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <vector>
 
 #include "page_advice.h"
 #include "posix_file.h"
+#include "run_beside.h"
 
 namespace vorpel {
 namespace fs = std::filesystem;
@@ -32,12 +33,14 @@ struct Filled {
 // Reads count bytes at offset of a regular file into fresh memory, one
 // part of a huge page at a time, each part given its pages and backed with
 // memory just before it is read into (see PartFiller). Each piece read is
-// shown to observer, if given, while it is still in the cache.
+// shown to observer, if given, while it is still in the cache. Stops early,
+// between parts, once stop is requested.
 Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
-              page_advice::PartFiller& pages, ReadObserver* observer = nullptr) {
+              page_advice::PartFiller& pages, ReadObserver* observer = nullptr,
+              const std::stop_token& stop = {}) {
   const std::size_t part = page_advice::PartFiller::PartSize();
   Filled filled;
-  while (filled.bytes < count) {
+  while (filled.bytes < count && !stop.stop_requested()) {
     const std::size_t want = std::min(count - filled.bytes, part);
     pages.Begin(into + filled.bytes, want);
     std::size_t got = 0;
@@ -55,22 +58,27 @@ Filled FillAt(int fd, char* into, std::size_t count, std::uint64_t offset,
 // each while it is still in the cache.
 constexpr std::size_t kObservedPiece = std::size_t{256} << 10;
 
-// From this size on, a regular file is read in two parts at once.
-constexpr std::size_t kTwoPartMinimum = std::size_t{32} << 20;
+// Shows count bytes from bytes to observer, in pieces of kObservedPiece.
+void ObserveInPieces(ReadObserver& observer, const char* bytes, std::size_t count) {
+  for (std::size_t done = 0; done < count; done += kObservedPiece) {
+    observer.Observe(std::string_view(bytes + done, std::min(kObservedPiece, count - done)));
+  }
+}
 
 // Reads the first size bytes of a regular file into fresh memory (on a
-// huge page boundary), in two halves at once if the machine has two cores,
-// the second by a helper thread: filling fresh memory costs more than
+// huge page boundary), in two halves at once where a second thread pays,
+// the second half beside this thread: filling fresh memory costs more than
 // copying, and most of it is the system's work for each page, which two
-// cores share. Both halves are done before this returns. The result is
-// what one reader from the start would have seen: where the file ends
-// inside the first half (it shrank meanwhile), nothing of the second half
-// is kept. observer, if given, is shown every byte kept: the first half as
-// it is read; the second as it is read by the observer's Midway one, which
-// it joins at the end, or after both are done when it has none.
+// cores share. Both halves are done before this returns, and an exception
+// from either reaches the caller only then. The result is what one reader
+// from the start would have seen: where the file ends inside the first
+// half (it shrank meanwhile), nothing of the second half is kept.
+// observer, if given, is shown every byte kept: the first half as it is
+// read; the second as it is read by the observer's Midway one, which it
+// joins at the end, or after both are done when it has none.
 Filled FillWhole(int fd, char* into, std::size_t size, ReadObserver* observer) {
   const std::size_t free_parts = page_advice::PartFiller::FreeParts();
-  if (std::thread::hardware_concurrency() < 2) {
+  if (!SecondThreadPays(size)) {
     page_advice::PartFiller pages(free_parts);
     return FillAt(fd, into, size, 0, pages, observer);
   }
@@ -83,35 +91,82 @@ Filled FillWhole(int fd, char* into, std::size_t size, ReadObserver* observer) {
   page_advice::PartFiller second_pages(free_parts - first_free);
   const std::unique_ptr<ReadObserver> second_observer =
       observer != nullptr ? observer->Midway(half) : nullptr;
+  Filled first;
   Filled second;
-  std::thread helper;
-  try {
-    helper = std::thread([&] {
-      second = FillAt(fd, into + half, size - half, half, second_pages, second_observer.get());
-    });
-  } catch (const std::system_error&) {
-    // No thread to be had: this one reads both halves.
-  }
-  const Filled first = FillAt(fd, into, half, 0, first_pages, observer);
-  if (helper.joinable()) {
-    helper.join();
-  } else {
-    second = FillAt(fd, into + half, size - half, half, second_pages, second_observer.get());
-  }
+  RunBeside(
+      [&](const std::stop_token& stop) {
+        second =
+            FillAt(fd, into + half, size - half, half, second_pages, second_observer.get(), stop);
+      },
+      [&] { first = FillAt(fd, into, half, 0, first_pages, observer); });
   if (first.error || first.bytes < half) return first;
   if (second.error) return second;
   if (second_observer != nullptr) {
     observer->Join(*second_observer);
   } else if (observer != nullptr) {
-    for (std::size_t done = 0; done < second.bytes; done += kObservedPiece) {
-      observer->Observe(
-          std::string_view(into + half + done, std::min(kObservedPiece, second.bytes - done)));
-    }
+    ObserveInPieces(*observer, into + half, second.bytes);
   }
   return Filled{half + second.bytes, {}};
 }
 
+// Reads what is left of file after the first length bytes of out, up to
+// its end: all of a small file or a pipe, whatever a large file gained
+// while its parts were read. out grows as needed, keeping spare bytes
+// after the content, and ends the size of what was read.
+std::error_code ReadRest(const ReadableFile& file, ByteBuffer& out, std::size_t spare,
+                         std::size_t length, ReadObserver* observer) {
+  // A regular file goes on from length, where the parts left it, not from
+  // its descriptor's position.
+  const int fd = file.fd.get();
+  const auto read_more = [&](std::span<char> into, std::size_t& got) {
+    return file.regular ? ReadSomeAt(fd, into, length, got) : ReadSome(fd, into, got);
+  };
+  for (;;) {
+    const std::size_t room = out.capacity() - spare - length;
+    std::size_t got = 0;
+    if (room == 0) {
+      // Full: look for more before growing, so a file read to its exact
+      // size does not double its block just to find its end.
+      char probe[1 << 16];
+      if (auto code = read_more(probe, got)) return code;
+      if (got == 0) break;
+      out.Reserve((out.capacity() - spare) * 2 + spare);
+      std::memcpy(out.data() + length, probe, got);
+      if (observer != nullptr) observer->Observe(std::string_view(out.data() + length, got));
+      length += got;
+      continue;
+    }
+    const std::size_t wanted = observer != nullptr ? std::min(room, kObservedPiece) : room;
+    if (auto code = read_more(std::span<char>(out.data() + length, wanted), got)) return code;
+    if (got == 0) break;
+    if (observer != nullptr) observer->Observe(std::string_view(out.data() + length, got));
+    length += got;
+  }
+  out.Resize(length);
+  return {};
+}
+
+// Reads all of the open file into out (see ReadWholeFile). A regular file
+// is read into a block of its own size, a long one part by part (FillWhole);
+// a pipe, or a file that grows while it is read, makes the block grow.
+std::error_code ReadOpenFile(const ReadableFile& file, ByteBuffer& out, std::size_t spare,
+                             ReadObserver* observer) {
+  const std::size_t expected = static_cast<std::size_t>(file.size);
+  out.Reserve(std::max<std::size_t>(expected, 1 << 16) + spare);
+  std::size_t length = 0;
+  // From the size at which a second thread may pay, the part by part fill
+  // pays on one thread too: it chooses each part's pages as it goes.
+  if (file.regular && expected >= kSecondThreadMinimum) {
+    const Filled filled = FillWhole(file.fd.get(), out.data(), expected, observer);
+    if (filled.error) return filled.error;
+    length = filled.bytes;
+  }
+  return ReadRest(file, out, spare, length, observer);
+}
+
 // Reads as ReadWholeFile does, showing the pieces to observer if given.
+// Running out of memory, on either thread, is the read's error; any other
+// exception of the observer reaches the caller.
 FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::size_t spare,
                                  ReadObserver* observer, SourceFiles accepted) {
   out.Clear();
@@ -119,61 +174,15 @@ FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::siz
   if (auto code = OpenForReading(path, /*follow_links=*/true, file, accepted)) {
     return MakeError(path, code);
   }
-  const int fd = file.fd.get();
-
+  std::error_code code;
   try {
-    // A regular file is read into a block of its own size; a pipe, or a
-    // file that grows while it is read, makes the block grow.
-    const std::size_t expected = static_cast<std::size_t>(file.size);
-    out.Reserve(std::max<std::size_t>(expected, 1 << 16) + spare);
-    std::size_t length = 0;
-    if (file.regular && expected >= kTwoPartMinimum) {
-      const Filled filled = FillWhole(fd, out.data(), expected, observer);
-      if (filled.error) {
-        out.Clear();
-        return MakeError(path, filled.error);
-      }
-      length = filled.bytes;
-    }
-    // The rest: all of a small file or a pipe, whatever a large file
-    // gained meanwhile. A regular file goes on from length, where the
-    // parts above left it, not from its descriptor's position.
-    const auto read_more = [&](std::span<char> into, std::size_t& got) {
-      return file.regular ? ReadSomeAt(fd, into, length, got) : ReadSome(fd, into, got);
-    };
-    for (;;) {
-      const std::size_t room = out.capacity() - spare - length;
-      std::size_t got = 0;
-      if (room == 0) {
-        // Full: look for more before growing, so a file read to its exact
-        // size does not double its block just to find its end.
-        char probe[1 << 16];
-        if (auto code = read_more(probe, got)) {
-          out.Clear();
-          return MakeError(path, code);
-        }
-        if (got == 0) break;
-        out.Reserve((out.capacity() - spare) * 2 + spare);
-        std::memcpy(out.data() + length, probe, got);
-        if (observer != nullptr) observer->Observe(std::string_view(out.data() + length, got));
-        length += got;
-        continue;
-      }
-      const std::size_t wanted = observer != nullptr ? std::min(room, kObservedPiece) : room;
-      if (auto code = read_more(std::span<char>(out.data() + length, wanted), got)) {
-        out.Clear();
-        return MakeError(path, code);
-      }
-      if (got == 0) break;
-      if (observer != nullptr) observer->Observe(std::string_view(out.data() + length, got));
-      length += got;
-    }
-    out.Resize(length);
+    code = ReadOpenFile(file, out, spare, observer);
   } catch (const std::bad_alloc&) {
-    out.Clear();
-    return MakeError(path, std::make_error_code(std::errc::not_enough_memory));
+    code = std::make_error_code(std::errc::not_enough_memory);
   }
-  return std::nullopt;
+  if (!code) return std::nullopt;
+  out.Clear();
+  return MakeError(path, code);
 }
 
 }  // namespace

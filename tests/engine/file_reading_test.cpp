@@ -8,12 +8,16 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
+#include <new>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "run_beside.h"
 #include "vorpel_test/assertions.h"
 #include "vorpel_test/child_process.h"
 #include "vorpel_test/engine_doubles.h"
@@ -85,10 +89,11 @@ TEST(ReadWholeFile, ReadsEveryByteAndLeavesSpare) {
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
 TEST(ReadWholeFile, LargeFilesReadInTwoPartsWhole) {
-  // Around the size from which two parts are read at once, with halves
-  // that fall on and off a 2 MiB boundary.
+  // Around the size from which two parts are read at once, and larger,
+  // with halves that fall on and off a 2 MiB boundary.
   TempDir dir;
-  for (const std::size_t size : {32 * kMiB - 1, 32 * kMiB, 36 * kMiB + 12'345, 37 * kMiB + 1}) {
+  for (const std::size_t size : {kSecondThreadMinimum - 1, kSecondThreadMinimum, 32 * kMiB - 1,
+                                 32 * kMiB, 36 * kMiB + 12'345, 37 * kMiB + 1}) {
     SCOPED_TRACE(size);
     const std::string bytes = RandomBytes(size, size);
     test::WriteFile(dir / "in", bytes);
@@ -154,7 +159,7 @@ TEST(ReadWholeFile, AnObserverSeesTheSecondPartFromItsOwnThread) {
     PartsSeen observer;
     ASSERT_TRUE(Succeeded(ReadWholeFile(dir / "in", buffer, 1, observer)));
     EXPECT_TRUE(observer.seen_ == bytes);
-    if (size < 32 * kMiB) {
+    if (!SecondThreadPays(size)) {
       EXPECT_EQ(observer.midways_, 0);  // read in one part
       EXPECT_TRUE(observer.joined_.empty());
     } else {
@@ -163,6 +168,65 @@ TEST(ReadWholeFile, AnObserverSeesTheSecondPartFromItsOwnThread) {
       EXPECT_GT(observer.joined_[0], size / 4);
       EXPECT_LT(observer.joined_[0], size);
     }
+  }
+}
+
+// The threads of this process, from the system's list of them.
+std::size_t ThreadsRunning() {
+  std::size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/task")) ++count;
+  return count;
+}
+
+// Throws raise from Observe, as the observer of the first part (itself) or
+// of the second (the one its Midway gives).
+class ThrowingObserver final : public ReadObserver {
+ public:
+  ThrowingObserver(bool throw_in_second, std::function<void()> raise, bool is_second = false)
+      : throw_in_second_(throw_in_second), raise_(std::move(raise)), is_second_(is_second) {}
+  void Observe(std::string_view /*piece*/) override {
+    if (is_second_ == throw_in_second_) raise_();
+  }
+  std::unique_ptr<ReadObserver> Midway(std::size_t /*offset*/) override {
+    return std::make_unique<ThrowingObserver>(throw_in_second_, raise_, true);
+  }
+
+ private:
+  bool throw_in_second_;
+  std::function<void()> raise_;
+  bool is_second_;
+};
+
+// An exception from an observer ends the read as it would on one thread,
+// whichever part's observer throws: running out of memory is the read's
+// error, anything else reaches the caller. Either way both parts have
+// ended when the read returns.
+TEST(ReadWholeFile, AnObserverThatThrowsEndsTheReadAsOneThreadWould) {
+  const std::size_t size = 2 * kSecondThreadMinimum + 12'345;
+  if (!SecondThreadPays(size)) GTEST_SKIP() << "one core: no part is read beside another";
+  TempDir dir;
+  const fs::path path = dir / "in";
+  test::WriteFile(path, RandomBytes(size, 5));
+  const FileError out_of_memory{path.string(), std::make_error_code(std::errc::not_enough_memory)};
+  const std::size_t threads_before = ThreadsRunning();
+  for (const bool in_second : {false, true}) {
+    SCOPED_TRACE(in_second ? "second part" : "first part");
+    ByteBuffer buffer;
+    ThrowingObserver no_memory(in_second, [] { throw std::bad_alloc(); });
+    const FileStatus status = ReadWholeFile(path, buffer, 1, no_memory);
+    ASSERT_NE(status, std::nullopt);
+    EXPECT_EQ(status->Describe(), out_of_memory.Describe());
+    EXPECT_EQ(buffer.size(), 0u);
+
+    ThrowingObserver failing(in_second, [] { throw std::runtime_error("observer failed"); });
+    EXPECT_THROW(static_cast<void>(ReadWholeFile(path, buffer, 1, failing)), std::runtime_error);
+
+    // A thread that has been joined may be listed for a moment longer.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ThreadsRunning() != threads_before && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(ThreadsRunning(), threads_before);
   }
 }
 
