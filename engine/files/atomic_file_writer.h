@@ -1,21 +1,19 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <span>
 #include <string>
 #include <system_error>
 
 #include "byte_sink.h"
+#include "commit_calls.h"
 #include "file_error.h"
 #include "posix_file.h"
+#include "write_target.h"
 
 namespace vorpel {
-
-/** What a writer does with a symbolic link at its target. */
-enum class LinkPolicy {
-  Follow,   // a link at the target: replace the file it points to
-  Replace,  // a link at the target is replaced itself, never followed
-};
 
 /** The permission bits and owner of the file a writer puts in place. */
 enum class NewFileMode {
@@ -37,26 +35,6 @@ enum class Durability {
   // syncs, which would only cost time.
   Scratch,
 };
-
-/**
- * The system calls with which a writer puts its new file in place, in one
- * object so that a test can watch their order or make one fail. The
- * writer's own use is SystemCommitCalls().
- */
-class CommitCalls {
- public:
-  virtual ~CommitCalls() = default;
-  /** fdatasync(fd): the new file's bytes on disk. */
-  virtual int SyncData(int fd);
-  /** linkat(AT_FDCWD, from, AT_FDCWD, to, AT_SYMLINK_FOLLOW). */
-  virtual int Link(const char* from, const char* to);
-  /** rename(from, to). */
-  virtual int Rename(const char* from, const char* to);
-  /** fsync(folder_fd): the folder's entries on disk. */
-  virtual int SyncFolder(int folder_fd);
-};
-
-CommitCalls& SystemCommitCalls();
 
 /**
  * Replaces a file atomically. The bytes go to a new file in the target's
@@ -124,6 +102,8 @@ class AtomicFileWriter final : public ByteSink {
  private:
   void Discard();
   FileError Error(std::error_code code) const;
+  std::error_code MakeNewFile(const std::filesystem::path& folder, mode_t mode);
+  std::error_code SetBits(const struct stat* old);
   FileStatus CommitUnnamed();
   FileStatus CommitNamed();
   FileStatus SyncNewData();
@@ -142,13 +122,5 @@ class AtomicFileWriter final : public ByteSink {
   bool durable_ = true;
   FileDescriptor folder_;  // the target's folder, opened at Commit to sync it
 };
-
-/**
- * The checks Open makes before it creates anything: an empty path, a
- * folder, a device, a read-only file, a missing folder or one that cannot
- * be written to. For a caller that reports such a target before a long
- * read, and makes the new file only once it has something to write.
- */
-FileStatus CheckTarget(const std::filesystem::path& target, LinkPolicy links);
 
 }  // namespace vorpel
