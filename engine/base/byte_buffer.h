@@ -4,18 +4,16 @@
 
 namespace vorpel {
 
-/**
- * A growable block of raw bytes, uninitialised until written. Large blocks
- * grow in place where the system allows, so reading a big file never holds
- * two copies of it.
- *
- * **Example**:
- *
- *     ByteBuffer buffer;
- *     buffer.Reserve(5);
- *     std::memcpy(buffer.data(), "bytes", 5);
- *     buffer.Resize(5);
- */
+// A growable block of raw bytes, uninitialised until written. Large blocks
+// grow in place where the system allows, so reading a big file never holds
+// two copies of it.
+//
+// Example:
+//
+//     ByteBuffer buffer;
+//     buffer.Reserve(5);
+//     std::memcpy(buffer.data(), "bytes", 5);
+//     buffer.Resize(5);
 class ByteBuffer {
  public:
   ByteBuffer() = default;
@@ -30,16 +28,14 @@ class ByteBuffer {
   std::size_t size() const { return size_; }
   std::size_t capacity() const { return capacity_; }
 
-  /**
-   * Makes room for at least capacity bytes, keeping the content. Throws
-   * std::bad_alloc when the memory cannot be had.
-   */
+  // Makes room for at least capacity bytes, keeping the content. Throws
+  // std::bad_alloc when the memory cannot be had.
   void Reserve(std::size_t capacity);
 
-  /** Sets the size; requires new_size <= capacity(). */
+  // Sets the size; requires new_size <= capacity().
   void Resize(std::size_t new_size) { size_ = new_size; }
 
-  /** Empties the buffer and frees its memory. */
+  // Empties the buffer and frees its memory.
   void Clear();
 
  private:
