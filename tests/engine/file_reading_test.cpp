@@ -206,8 +206,17 @@ TEST(ReadWholeFile, AnObserverThatThrowsEndsTheReadAsOneThreadWould) {
   if (!SecondThreadPays(size)) GTEST_SKIP() << "one core: no part is read beside another";
   TempDir dir;
   const fs::path path = dir / "in";
-  test::WriteFile(path, RandomBytes(size, 5));
+  const std::string bytes = RandomBytes(size, 5);
+  test::WriteFile(path, bytes);
   const FileError out_of_memory{path.string(), std::make_error_code(std::errc::not_enough_memory)};
+  // A read that succeeds first, so that a helper thread the runtime starts
+  // with a process's first thread (ThreadSanitizer has one) is counted.
+  {
+    ByteBuffer buffer;
+    PartsSeen observer;
+    ASSERT_TRUE(Succeeded(ReadWholeFile(path, buffer, 1, observer)));
+    ASSERT_TRUE(observer.seen_ == bytes);
+  }
   const std::size_t threads_before = ThreadsRunning();
   for (const bool in_second : {false, true}) {
     SCOPED_TRACE(in_second ? "second part" : "first part");
@@ -223,10 +232,10 @@ TEST(ReadWholeFile, AnObserverThatThrowsEndsTheReadAsOneThreadWould) {
 
     // A thread that has been joined may be listed for a moment longer.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (ThreadsRunning() != threads_before && std::chrono::steady_clock::now() < deadline) {
+    while (ThreadsRunning() > threads_before && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_EQ(ThreadsRunning(), threads_before);
+    EXPECT_LE(ThreadsRunning(), threads_before);
   }
 }
 
