@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
-#include <new>
 #include <stop_token>
 #include <string_view>
 #include <system_error>
@@ -165,8 +164,8 @@ std::error_code ReadOpenFile(const ReadableFile& file, ByteBuffer& out, std::siz
 }
 
 // Reads as ReadWholeFile does, showing the pieces to observer if given.
-// Running out of memory, on either thread, is the read's error; any other
-// exception of the observer reaches the caller.
+// An exception, running out of memory included, reaches the caller once
+// both parts have stopped.
 FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::size_t spare,
                                  ReadObserver* observer, SourceFiles accepted) {
   out.Clear();
@@ -174,12 +173,7 @@ FileStatus ReadWholeFileObserved(const fs::path& path, ByteBuffer& out, std::siz
   if (auto code = OpenForReading(path, /*follow_links=*/true, file, accepted)) {
     return MakeError(path, code);
   }
-  std::error_code code;
-  try {
-    code = ReadOpenFile(file, out, spare, observer);
-  } catch (const std::bad_alloc&) {
-    code = std::make_error_code(std::errc::not_enough_memory);
-  }
+  const std::error_code code = ReadOpenFile(file, out, spare, observer);
   if (!code) return std::nullopt;
   out.Clear();
   return MakeError(path, code);

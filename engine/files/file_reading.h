@@ -45,8 +45,8 @@ FileStatus ReadWholeFile(const std::filesystem::path& path, ByteBuffer& out, std
 // Observe after the first, in order.
 //
 // An exception thrown by Observe, on either thread, ends the read once
-// both parts have stopped: std::bad_alloc as the read's out-of-memory
-// error, any other thrown on to the caller.
+// both parts have stopped, and reaches the caller as it would from one
+// thread.
 class ReadObserver {
  public:
   ReadObserver() = default;

@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <functional>
-#include <new>
 #include <string>
 #include <utility>
 
@@ -105,15 +104,11 @@ FileStatus FixCapitalization(const std::filesystem::path& intermediate,
   // The intermediate file is opened before the target's new file is made,
   // and the target is only replaced once all of it has been copied, so a
   // target equal to the intermediate file still gets the fixed text.
-  try {
-    return CopyFixed(
-        [&](const BlockConsumer& consume) {
-          return ForEachBlock(intermediate, /*follow_links=*/false, kFixBlockSize, consume);
-        },
-        target, marks, word_sep, encoding);
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError(target.native());
-  }
+  return CopyFixed(
+      [&](const BlockConsumer& consume) {
+        return ForEachBlock(intermediate, /*follow_links=*/false, kFixBlockSize, consume);
+      },
+      target, marks, word_sep, encoding);
 }
 
 FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown_path,
@@ -122,15 +117,11 @@ FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown
   if (target.empty()) return FileError{target.string(), make_error_code(FileErrc::EmptyPath)};
   if (::lseek(drawn.get(), 0, SEEK_SET) != 0)
     return FileError{std::string(shown_path), LastSystemError()};
-  try {
-    return CopyFixed(
-        [&](const BlockConsumer& consume) {
-          return ForEachBlock(drawn.get(), shown_path, kFixBlockSize, consume);
-        },
-        target, marks, word_sep, encoding);
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError(target.native());
-  }
+  return CopyFixed(
+      [&](const BlockConsumer& consume) {
+        return ForEachBlock(drawn.get(), shown_path, kFixBlockSize, consume);
+      },
+      target, marks, word_sep, encoding);
 }
 
 }  // namespace vorpel

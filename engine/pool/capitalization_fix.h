@@ -51,8 +51,8 @@ FileStatus FixCapitalization(const std::filesystem::path& intermediate,
 // The same from an intermediate file already open: reads drawn from its
 // start, whatever file is at the intermediate path by now, so a Write
 // fixes exactly the text it drew itself. Read errors name shown_path.
-// Memory that cannot be had is an error naming target; target is then
-// left as it was.
+// Memory that cannot be had throws std::bad_alloc, for the command to
+// report; target is then left as it was.
 FileStatus FixCapitalization(const FileDescriptor& drawn, std::string_view shown_path,
                              const std::filesystem::path& target, std::string_view marks,
                              std::string_view word_sep,
