@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // 64 bytes: the same items.
   if (settings.UnitMode == vorpel::kWordsMode && source.size() > 192) {
     check_items(vorpel::BuildPool(buffer(), settings, vorpel::TextEncoding::Utf8, check.ascii_only,
-                                  vorpel::WordCutSharing{0, 64, (data[0] & 0x80) != 0}));
+                                  vorpel::WordCutSharing{0, 64}));
   }
   // The fix, fed in blocks of 1 to 16 bytes, cut inside characters too.
   class Collect final : public vorpel::ByteSink {

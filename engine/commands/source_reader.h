@@ -1,9 +1,8 @@
 #pragma once
 
-#include <cstddef>
 #include <filesystem>
-#include <string_view>
 
+#include "build_pool.h"
 #include "file_error.h"
 #include "generation_settings.h"
 #include "posix_file.h"
@@ -15,37 +14,15 @@
 
 namespace vorpel {
 
-// How a source's encoding is chosen: Auto reads a source that is valid
-// UTF-8 as UTF-8 and any other as 8-bit; Utf8 refuses a source that is not
-// valid UTF-8; Bytes reads every source byte by byte, with WordSep's bytes
-// as the separators (TextEncoding::RawBytes).
-enum class EncodingChoice { Auto, Utf8, Bytes };
-
-// The encoding a source is read in, given its check.
-TextEncoding ChooseEncoding(const Utf8Check& check, EncodingChoice choice);
-
 // Cuts text into the pool's items under the given settings (SeqLength,
-// UnitMode, WordSep; MultSeq gives the same items either way). A SeqLength
-// of 0 or less gives no items. In words mode a word cut off by the end of
-// the text is closed by the closer of WordSeparators, written after the
-// text (the buffer grows when its capacity is short). The first form
-// checks the text and chooses its encoding (Utf8 is taken as Auto); the
-// second is told the encoding and whether the text is all ASCII.
+// UnitMode, WordSep; MultSeq gives the same items either way), as
+// BuildPool of a CutRule does. A SeqLength of 0 or less gives no items,
+// and so does a UnitMode that is neither letters nor words (the pool then
+// takes the encoding). The first form checks the text and chooses its
+// encoding (Utf8 is taken as Auto); the second is told the encoding and
+// whether the text is all ASCII.
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings,
                        EncodingChoice choice = EncodingChoice::Auto);
-//
-// The word ends of a long UTF-8 text are found by two threads when the
-// machine has two cores: texts of minimum_size bytes or more, shared out
-// in parts of part_bytes (a multiple of 64). The items are the same either
-// way; tests take small parts to go the shared way on short texts.
-struct WordCutSharing {
-  std::size_t minimum_size = std::size_t{32} << 20;
-  std::size_t part_bytes = std::size_t{1} << 20;
-  // The second thread takes every part it may (all from a quarter of the
-  // way in) before the first starts: a split that does not depend on
-  // timing, for tests.
-  bool second_first = false;
-};
 SequencePool BuildPool(ByteBuffer text, const GenerationSettings& settings, TextEncoding encoding,
                        bool ascii_only, const WordCutSharing& sharing = {});
 
