@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 #include <string_view>
 #include <vector>
 
@@ -92,22 +91,12 @@ FileStatus WriteDrawnFile(const SequencePool& pool, const std::filesystem::path&
 
 FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
                          ByteSink& sink) {
-  try {
-    return DrawIntoSink(pool, count, draw, sink);
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError({});
-  }
+  return DrawIntoSink(pool, count, draw, sink);
 }
 
 FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
                           std::int64_t count, bool overwrite, const WriterOptions& options) {
-  // The writer's new file, if one was made, is gone by the time the
-  // exception arrives here: the target is as it was.
-  try {
-    return WriteDrawnFile(pool, path, count, overwrite, options);
-  } catch (const std::bad_alloc&) {
-    return OutOfMemoryError(path.native());
-  }
+  return WriteDrawnFile(pool, path, count, overwrite, options);
 }
 
 }  // namespace vorpel

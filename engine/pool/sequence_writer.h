@@ -15,7 +15,7 @@ namespace vorpel {
 // Draws count items uniformly with replacement from pool and writes them
 // back to back to sink, in large blocks. Nothing is written for a count of
 // 0 or less; a count of one or more needs a non-empty pool. Memory that
-// cannot be had is an error (naming no path), never an exception.
+// cannot be had throws std::bad_alloc, for the command to report.
 FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
                          ByteSink& sink);
 
@@ -32,8 +32,10 @@ struct WriterOptions {
 
 // Writes count drawn items to the file at path, replacing it atomically.
 // Refused (nothing opened or changed) when path is empty, or when a file
-// exists there and overwrite is false. On any failure, running out of
-// memory included, the old file stays as it was and nothing is left.
+// exists there and overwrite is false. On any failure the old file stays
+// as it was and nothing is left; that holds when memory runs out too,
+// which throws std::bad_alloc for the command to report (the new file is
+// gone by the time the exception leaves).
 FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,
                           std::int64_t count, bool overwrite, const WriterOptions& options = {});
 
