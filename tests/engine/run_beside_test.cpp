@@ -103,12 +103,5 @@ TEST(RunBeside, NoThreadToBeHad_BesideRunsAfterHereOnThisThread) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-TEST(RunBeside, SecondThreadPaysFromItsMinimumOnTwoCores) {
-  const bool two_cores = std::thread::hardware_concurrency() >= 2;
-  EXPECT_FALSE(SecondThreadPays(kSecondThreadMinimum - 1));
-  EXPECT_EQ(SecondThreadPays(kSecondThreadMinimum), two_cores);
-  EXPECT_EQ(SecondThreadPays(100, 100), two_cores);
-}
-
 }  // namespace
 }  // namespace vorpel
