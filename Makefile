@@ -38,7 +38,7 @@ define run-tests
 	  exit $$status
 endef
 
-.PHONY: all run test asan-test format format-check tidy bench fuzz bench-compare package \
+.PHONY: all run test asan-test format format-check tidy bench fuzz bench-compare bench-mechanisms package \
         stress leak-test test-debian test-debian12 test-debian13 clean
 
 all:
@@ -133,6 +133,13 @@ bench-compare:
 	@scripts/install-deps.sh run bench
 	$(call configure-and-build,compare)
 	bench/compare.sh build/compare
+
+# What each of the engine's speed mechanisms gains on its job, warm, cold
+# and with scattered free memory (bench/mechanisms.sh), on the same build.
+bench-mechanisms:
+	@scripts/install-deps.sh run bench
+	$(call configure-and-build,compare)
+	bench/mechanisms.sh build/compare
 
 # The Debian package: a Release build of the programs (no tests, no
 # benchmarks) and cpack, giving build/release/vorpel_<version>_<arch>.deb,

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "system_memory.h"
+#include "tuning.h"
 
 namespace vorpel::page_advice {
 namespace {
@@ -139,8 +140,10 @@ std::uint64_t ThreadTimeNs() {
          static_cast<std::uint64_t>(now.tv_nsec);
 }
 
-// Free huge blocks now; 0 when /proc/buddyinfo cannot be read.
+// Free huge blocks now; 0 when /proc/buddyinfo cannot be read, or when
+// huge pages from free blocks are turned off.
 std::size_t FreeBlocksNow(const System& system) {
+  if (!CurrentTuning().huge_pages_from_free_blocks) return 0;
   return CountFreeBlocks(ReadSmallFile("/proc/buddyinfo"), system.order);
 }
 
@@ -169,6 +172,7 @@ PartPages PartChooser::Next() {
     --free_parts_;
     return PartPages::HugeFromFree;
   }
+  if (!timed_) return PartPages::Small;
   if (compacting_cost_ == 0) return PartPages::HugeCompacting;
   if (small_cost_ == 0) return PartPages::Small;
   // Small pages cost again at their first use by the program (an address
@@ -190,6 +194,9 @@ void PartChooser::Record(PartPages kind, std::uint64_t nanoseconds) {
   // The recent parts count most: compaction gets dearer as memory fills.
   cost = cost == 0 ? nanoseconds : (cost + nanoseconds) / 2;
 }
+
+PartFiller::PartFiller(std::size_t free_parts)
+    : chooser_(free_parts, CurrentTuning().part_chooser) {}
 
 std::size_t PartFiller::PartSize() {
   const std::size_t huge = ThisSystem().size;

@@ -88,11 +88,13 @@ enum class PartPages {
 // memory is scattered, and on some virtual machines every small page is a
 // trip through the hypervisor. The cheaper way goes on, and the other is
 // tried again every kRetryEvery parts, as costs change while memory fills.
+// Untimed, the parts beyond the free blocks get small pages.
 class PartChooser {
  public:
   static constexpr std::size_t kRetryEvery = 64;
 
-  explicit PartChooser(std::size_t free_parts) : free_parts_(free_parts) {}
+  explicit PartChooser(std::size_t free_parts, bool timed = true)
+      : free_parts_(free_parts), timed_(timed) {}
 
   // The pages of the next part.
   PartPages Next();
@@ -102,6 +104,7 @@ class PartChooser {
 
  private:
   std::size_t free_parts_;
+  bool timed_;
   std::uint64_t compacting_cost_ = 0;  // recent cost of a part, 0 until measured
   std::uint64_t small_cost_ = 0;
   std::size_t since_retry_ = 0;
@@ -116,7 +119,7 @@ class PartChooser {
 class PartFiller {
  public:
   // free_parts: how many free huge blocks this one may use (FreeParts).
-  explicit PartFiller(std::size_t free_parts) : chooser_(free_parts) {}
+  explicit PartFiller(std::size_t free_parts);
 
   // The size of a part: a huge page, or 4 MiB without them.
   static std::size_t PartSize();

@@ -12,6 +12,7 @@
 #include "page_advice.h"
 #include "posix_file.h"
 #include "run_beside.h"
+#include "tuning.h"
 
 namespace vorpel {
 namespace fs = std::filesystem;
@@ -77,7 +78,7 @@ void ObserveInPieces(ReadObserver& observer, const char* bytes, std::size_t coun
 // joins at the end, or after both are done when it has none.
 Filled FillWhole(int fd, char* into, std::size_t size, ReadObserver* observer) {
   const std::size_t free_parts = page_advice::PartFiller::FreeParts();
-  if (!SecondThreadPays(size)) {
+  if (!SecondThreadPays(size) || !CurrentTuning().two_half_read) {
     page_advice::PartFiller pages(free_parts);
     return FillAt(fd, into, size, 0, pages, observer);
   }

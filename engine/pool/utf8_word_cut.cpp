@@ -6,6 +6,7 @@
 
 #include "byte_scan.h"
 #include "item_cutter.h"
+#include "tuning.h"
 #include "utf8_word_ends.h"
 
 namespace vorpel {
@@ -58,7 +59,8 @@ SequencePool CutWithMatcher(ByteBuffer text, std::size_t seq_length,
   const std::string_view whole(text.data(), size);
   Utf8WordEnds<Matcher> finder(whole, word_seps, ascii_separators, wide_first);
   SharedWordEnds shared;
-  if (sharing.part_bytes >= 64 && SecondThreadPays(size, sharing.minimum_size)) {
+  if (sharing.part_bytes >= 64 && SecondThreadPays(size, sharing.minimum_size) &&
+      CurrentTuning().two_thread_word_cut) {
     shared = CutShared(whole, word_seps, ascii_separators, wide_first, sharing.part_bytes, finder,
                        cutter);
   }

@@ -6,6 +6,7 @@
 
 #include "byte_scan.h"
 #include "run_beside.h"
+#include "tuning.h"
 #include "utf8_decode.h"
 
 namespace vorpel {
@@ -161,7 +162,9 @@ std::size_t LetterIndex::IndexText(std::string_view text) {
 }
 
 std::size_t LetterIndex::SecondPartLine(std::string_view text) const {
-  if (!SecondThreadPays(text.size())) return line_count_;
+  if (!SecondThreadPays(text.size()) || !CurrentTuning().two_thread_letter_index) {
+    return line_count_;
+  }
   constexpr std::size_t kLineBytes = kWordsPerLine * 64;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   std::size_t split = line_count_ / 2;

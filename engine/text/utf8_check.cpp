@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "tuning.h"
 #include "utf8_check_avx2.h"
 #include "utf8_decode.h"
 
@@ -48,7 +49,7 @@ std::size_t ResumePoint(const unsigned char* text, std::size_t at) {
 std::size_t FirstInvalid(const unsigned char* text, std::size_t size, bool& ascii) {
   std::size_t from = 0;
 #if defined(VORPEL_UTF8_CHECK_AVX2)
-  if (detail::HaveAvx2()) {
+  if (detail::HaveAvx2() && CurrentTuning().avx2_utf8_check) {
     const std::size_t suspect = detail::Avx2FirstSuspectBlock(text, size, ascii);
     from = ResumePoint(text, suspect);
   }

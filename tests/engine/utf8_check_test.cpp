@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "vorpel_test/printing.h"
+#include "vorpel_test/scoped_tuning.h"
 #include "vorpel_test/utf8_reference.h"
 #include "vorpel_test/utf8_texts.h"
 
@@ -57,7 +58,8 @@ TEST(CheckUtf8, NamesTheFirstInvalidSequence) {
 }
 
 // Every two-byte combination, and the interesting three- and four-byte
-// ones, at every place of a 64-byte block and across the border of two.
+// ones, at every place of a 64-byte block and across the border of two;
+// with the AVX2 check where the processor has it, and with the plain one.
 TEST(CheckUtf8, AgreesWithTheReferenceOnEveryShortSequenceAtEveryAlignment) {
   const std::vector<unsigned char> edges = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F,
                                             0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0,
@@ -80,20 +82,26 @@ TEST(CheckUtf8, AgreesWithTheReferenceOnEveryShortSequenceAtEveryAlignment) {
     }
   }
   std::size_t checked = 0;
-  for (const std::size_t place : {0, 30, 61, 62, 63, 64, 127, 140}) {
-    for (const auto& sequence : sequences) {
-      std::string text(200, 'a');
-      text.replace(place, sequence.size(), sequence);
-      const auto expected = test::ReferenceFirstInvalidUtf8(text);
-      const Utf8Check check = CheckUtf8(text);
-      if (check.first_invalid != expected) {
-        ADD_FAILURE() << "at " << place << ": " << Escaped(sequence);
-        return;
+  for (const bool avx2 : {true, false}) {
+    Tuning tuning;
+    tuning.avx2_utf8_check = avx2;
+    const test::ScopedTuning scoped(tuning);
+    for (const std::size_t place : {0, 30, 61, 62, 63, 64, 127, 140}) {
+      for (const auto& sequence : sequences) {
+        std::string text(200, 'a');
+        text.replace(place, sequence.size(), sequence);
+        const auto expected = test::ReferenceFirstInvalidUtf8(text);
+        const Utf8Check check = CheckUtf8(text);
+        if (check.first_invalid != expected) {
+          ADD_FAILURE() << "at " << place << (avx2 ? "" : ", plain check") << ": "
+                        << Escaped(sequence);
+          return;
+        }
+        ++checked;
       }
-      ++checked;
     }
   }
-  EXPECT_GT(checked, 500000u);
+  EXPECT_GT(checked, 1000000u);
 }
 
 TEST(CheckUtf8, AgreesWithTheReferenceOnGeneratedTexts) {
