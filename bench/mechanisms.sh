@@ -26,6 +26,8 @@
 #   VORPEL_MECH_CONDITIONS any of: warm cold scattered (default all three)
 #   VORPEL_MECH_COLD_JOB   the memory-heavy job run, untimed, before each cold run
 #                          (default: dd through a 1 GiB buffer twice)
+#   VORPEL_MECH_BASE       mechanisms turned off on both sides (names joined by +): what
+#                          one mechanism gains when another is missing
 #   VORPEL_MECH_LOCK       a file to hold an exclusive flock on during each round (and
 #                          during the whole scattered condition), so that other work
 #                          on a shared machine waits between rounds, not during them
@@ -43,6 +45,10 @@ only=${VORPEL_MECH_ONLY:-}
 conditions=${VORPEL_MECH_CONDITIONS:-warm cold scattered}
 cold_job=${VORPEL_MECH_COLD_JOB:-dd if=/dev/zero of=/dev/null bs=1G count=2 iflag=fullblock status=none}
 lock=${VORPEL_MECH_LOCK:-}
+base=${VORPEL_MECH_BASE:-}
+# The command as shipped, or with the base mechanisms turned off.
+on_cli=("$cli")
+[[ -z $base ]] || on_cli=("$tuned" --without "${base//+/,}")
 
 for tool in "$cli" "$tuned" "$make_corpus" "$scatter"; do
   [[ -x $tool ]] || { echo "missing $tool: build the compare preset first" >&2; exit 1; }
@@ -100,24 +106,24 @@ median_ms() { sort -g | awk '{ v[NR] = $1 } END { printf "%.0f", NR % 2 ? v[(NR 
 
 # measure MECHANISM JOB CONDITION: the rounds, and a line of the table.
 measure() {
-  local mechanism=$1 job=$2 condition=$3 round on off prepare=sync without=${1//+/,}
+  local mechanism=$1 job=$2 condition=$3 round on off prepare=sync without=${1//+/,}${base:+,${base//+/,}}
   # shellcheck disable=SC2206
   local args=(${jobs[$job]})
   [[ $condition == cold ]] && prepare="$cold_job; sync"
   if [[ $condition != cold ]]; then
     take_lock
-    "$cli" "${args[@]}" >/dev/null
+    "${on_cli[@]}" "${args[@]}" >/dev/null
     "$tuned" --without "$without" "${args[@]}" >/dev/null
     drop_lock
   fi
   for ((round = 1; round <= rounds; round++)); do
     take_lock
     if ((round % 2)); then
-      on=$(run_ms "$prepare" "$cli" "${args[@]}")
+      on=$(run_ms "$prepare" "${on_cli[@]}" "${args[@]}")
       off=$(run_ms "$prepare" "$tuned" --without "$without" "${args[@]}")
     else
       off=$(run_ms "$prepare" "$tuned" --without "$without" "${args[@]}")
-      on=$(run_ms "$prepare" "$cli" "${args[@]}")
+      on=$(run_ms "$prepare" "${on_cli[@]}" "${args[@]}")
     fi
     drop_lock
     echo "$mechanism,$job,$condition,$round,$on,$off" >>"$csv"
@@ -132,6 +138,7 @@ has() { [[ " $conditions " == *" $1 "* ]]; }
 say "# What each speed mechanism gains"
 say ""
 say "$(date -u '+%Y-%m-%d %H:%M UTC'), $(nproc) cores, load average $(cut -d' ' -f1-3 /proc/loadavg); $rounds rounds each."
+[[ -z $base ]] || say "Turned off on both sides: ${base//+/, }."
 say "Times are medians in ms; the gain is the ratio off / on of each round: median (quartiles)."
 say ""
 say "| turned off | job | condition | on, ms | off, ms | gain |"
