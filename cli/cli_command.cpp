@@ -73,6 +73,7 @@ void ApplySettings(const CliOptions& options, GenerationSettings& settings) {
   settings.UnitMode = options.unit_mode;
   settings.SeqLength = options.seq_length;
   settings.WordSep = options.word_sep;
+  settings.MultSeq = options.overlap ? 1 : 0;
   settings.FixCap = options.fix_caps ? 1 : 0;
   settings.OWrite = options.overwrite ? 1 : 0;
   settings.NoSeq = 0;  // the count is 64-bit here and travels on its own
@@ -94,7 +95,8 @@ int RunListSteps(const CliOptions& options, int output_fd, std::ostream& err, co
   if (!ReadSources(session, options, reporter, parts, at)) return kExitFailure;
   at = kStandardOutputName;
   DescriptorSink output(output_fd, kStandardOutputName);
-  if (auto error = WritePoolListing(parts, options.sources, output)) {
+  if (auto error = WritePoolListing(parts, options.sources, output,
+                                    CutsOverlapping(session.settings))) {
     if (error->path.empty()) error->path = at;
     ReportFileError(reporter, *error);
     return kExitFailure;
@@ -173,7 +175,7 @@ int RunSteps(const CliOptions& options, int output_fd, std::ostream& err, const 
   }
   // The clock is asked only when no seed is given.
   RandomDraw draw(options.seed ? *options.seed : ClockSeed());
-  if (auto error = DrawSequences(session.pool, options.count, draw, *sink)) {
+  if (auto error = DrawSequences(session.pool, options.count, draw, *sink, options.mix)) {
     if (error->path.empty()) error->path = at;
     ReportFileError(reporter, *error);
     return kExitFailure;

@@ -98,13 +98,16 @@ class HelpFormatter final : public CLI::Formatter {
 constexpr char kDescription[] =
     "Cuts SOURCE into sequences of letters or words, then writes COUNT\n"
     "sequences drawn at random (with replacement) back to back to TARGET.\n"
-    "Sequences are consecutive pieces of the source, in source order; a word\n"
-    "runs up to and including the next separator character, and a word cut off\n"
-    "by the end of the source is closed by the first separator character.\n"
-    "Several sources are each cut on their own with the same options, and each\n"
-    "is judged on its own for its encoding: the pool holds the sequences of\n"
-    "all of them, in the order given, and no sequence spans two sources.\n"
-    "With --list the pool is printed instead of drawn from.\n";
+    "A sequence is a run of LENGTH consecutive units of the source, in source\n"
+    "order. They overlap, one starting at every unit (n units give\n"
+    "n - LENGTH + 1 sequences, a source of fewer units one sequence of all of\n"
+    "them); with --no-overlap they follow one another and the last may be\n"
+    "shorter. A word runs up to and including the next separator character,\n"
+    "and a word cut off by the end of the source is closed by the first\n"
+    "separator character. Several sources are each cut on their own with the\n"
+    "same options, and each is judged on its own for its encoding: the pool\n"
+    "holds the sequences of all of them, in the order given, and no sequence\n"
+    "spans two sources. With --list the pool is printed instead of drawn from.\n";
 
 constexpr char kFooter[] =
     "The capitalization fix turns into a capital the first letter of the text\n"
@@ -118,9 +121,10 @@ constexpr char kFooter[] =
     "tab as \\n \\r \\t, every other control byte, and every byte from 0x80\n"
     "up that is not part of a whole UTF-8 character (all of an 8-bit\n"
     "SOURCE's), as \\xHH (two upper-case hex digits); UTF-8 characters as\n"
-    "they are. A last line gives the number of sequences and each SOURCE's\n"
-    "name, escaped alike, and encoding: '3 sequences; a.txt: UTF-8; b.txt:\n"
-    "8-bit' (or bytes, for --encoding bytes).\n"
+    "they are. A last line gives the number of sequences, whether they\n"
+    "overlap, and each SOURCE's name, escaped alike, and encoding:\n"
+    "'3 overlapping sequences; a.txt: UTF-8; b.txt: 8-bit' (or bytes, for\n"
+    "--encoding bytes; '3 sequences; ...' with --no-overlap).\n"
     "\n"
     "Numbers: -l and -n are taken as the window takes them: blanks around,\n"
     "a sign, a decimal point and an exponent are allowed (' 7 ', '+5',\n"
@@ -243,6 +247,24 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                  "9223372036854775807; 0 or less: none)")
       ->check(SequenceCount())
       ->type_name("N");
+  app.add_flag("--overlap,!--no-overlap", options.overlap,
+               "Overlapping sequences, one starting at every\n"
+               "unit (default, as the window's Multiple\n"
+               "Sequences box ticked), or sequences one after\n"
+               "another (the box clear)")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  std::string mix = "pool";
+  app.add_option("--mix", mix,
+                 "How the draws share out among several\n"
+                 "SOURCEs (default pool). pool: every sequence\n"
+                 "of the pool equally likely, so a long SOURCE\n"
+                 "gives most of them. equal: first one of the\n"
+                 "SOURCEs that have sequences, each equally\n"
+                 "likely, then one of its sequences. With one\n"
+                 "SOURCE both give the same bytes. --list does\n"
+                 "not use it")
+      ->check(CLI::IsMember({"pool", "equal"}).description(""))
+      ->type_name("pool|equal");
   app.add_flag("--fix-caps,!--no-fix-caps", options.fix_caps,
                "Fix the capitals of sentence starts as the\ntext is written, or not (default on)")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
@@ -275,7 +297,7 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                "and a last line with the number of sequences\n"
                "and each SOURCE's encoding, instead of\n"
                "drawing from it (see below); -n, --seed,\n"
-               "--fix-caps and -f do not apply");
+               "--mix, --fix-caps and -f do not apply");
   // SOURCE... TARGET, or SOURCE... with --list: one list, split below.
   std::vector<std::string> operands;
   app.add_option("SOURCE", operands)->type_name("");
@@ -302,6 +324,7 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
   options.encoding = encoding == "utf-8"   ? EncodingChoice::Utf8
                      : encoding == "bytes" ? EncodingChoice::Bytes
                                            : EncodingChoice::Auto;
+  options.mix = mix == "equal" ? Mix::Equal : Mix::Pool;
   options.seq_length = *ParseLength(length_text);
   options.count = *ParseCount(count_text);
   if (seed_option->count() > 0) options.seed = *ParseDecimal(seed_text, kMaxSeed);

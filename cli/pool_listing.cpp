@@ -135,7 +135,7 @@ std::string EscapeItem(std::string_view item, TextEncoding encoding) {
 }
 
 FileStatus WritePoolListing(std::span<const SequencePool> parts, std::span<const std::string> names,
-                            ByteSink& sink) {
+                            ByteSink& sink, bool overlapping) {
   ListingBlocks listing(sink);
   std::size_t count = 0;
   for (const SequencePool& part : parts) {
@@ -145,7 +145,8 @@ FileStatus WritePoolListing(std::span<const SequencePool> parts, std::span<const
     }
     count += part.Size();
   }
-  std::string last = std::to_string(count) + (count == 1 ? " sequence" : " sequences");
+  std::string last = std::to_string(count) + (overlapping ? " overlapping" : "") +
+                     (count == 1 ? " sequence" : " sequences");
   for (std::size_t i = 0; i < parts.size() && i < names.size(); ++i) {
     last += "; ";
     AppendEscaped(last, names[i], TextEncoding::Utf8);

@@ -11,7 +11,7 @@ struct GenerationSettings {
   std::int16_t NoSeq = 0;      // sequences to draw on the next Write
   std::int16_t SeqLength = 0;  // units per sequence (0..100 through Options)
   std::int16_t UnitMode = 0;   // 1 = letters, 2 = words
-  std::int16_t MultSeq = 0;    // "Multiple Sequences" box; same items either way
+  std::int16_t MultSeq = 0;    // "Multiple Sequences" box: not 0 = overlapping sequences
   std::int16_t FixCap = 0;     // 1 = capitalization fix on
   std::string WordSep;         // every byte of it ends a word; may be empty
   std::int16_t OWrite = 0;     // 1 = an existing target may be replaced
@@ -30,6 +30,9 @@ inline constexpr std::int16_t kWordsMode = 2;
 //
 // The capitalization fix runs when FixCap is 1.
 inline bool FixesCapitals(const GenerationSettings& settings) { return settings.FixCap == 1; }
+// The sequences overlap, one starting at every unit, when MultSeq is not
+// 0; with 0 they follow one another.
+inline bool CutsOverlapping(const GenerationSettings& settings) { return settings.MultSeq != 0; }
 // An existing target may be replaced when OWrite is not 0: the Write's
 // check refuses one only while it is 0, and the writer then replaces it.
 inline bool ReplacesExistingTarget(const GenerationSettings& settings) {

@@ -37,7 +37,8 @@ class Utf8ReadCheck final : public ReadObserver {
 std::optional<CutRule> CutRuleOf(const GenerationSettings& settings) {
   if (settings.UnitMode != kLettersMode && settings.UnitMode != kWordsMode) return std::nullopt;
   return CutRule{static_cast<std::size_t>(settings.SeqLength),
-                 settings.UnitMode == kLettersMode ? Unit::Letters : Unit::Words, settings.WordSep};
+                 settings.UnitMode == kLettersMode ? Unit::Letters : Unit::Words, settings.WordSep,
+                 CutsOverlapping(settings)};
 }
 
 }  // namespace

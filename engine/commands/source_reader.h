@@ -15,8 +15,8 @@
 namespace vorpel {
 
 // Cuts text into the pool's items under the given settings (SeqLength,
-// UnitMode, WordSep; MultSeq gives the same items either way), as
-// BuildPool of a CutRule does. A SeqLength of 0 or less gives no items,
+// UnitMode, WordSep, and MultSeq: overlapping sequences when it is not 0),
+// as BuildPool of a CutRule does. A SeqLength of 0 or less gives no items,
 // and so does a UnitMode that is neither letters nor words (the pool then
 // takes the encoding). The first form checks the text and chooses its
 // encoding (Utf8 is taken as Auto); the second is told the encoding and

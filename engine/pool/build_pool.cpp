@@ -40,17 +40,21 @@ SequencePool BuildPool(ByteBuffer text, const CutRule& rule, TextEncoding encodi
   // In ASCII text every byte is a character: the 8-bit cutting gives the
   // same items, only faster.
   const bool bytewise = encoding != TextEncoding::Utf8 || ascii_only;
+  // Overlapping sequences are found from the single units: the cut of
+  // length 1, whose boundaries are all they need.
+  const std::size_t cut_length = rule.overlap ? 1 : rule.seq_length;
   SequencePool pool;
   bool ascii_items = ascii_only;
   if (rule.unit == Unit::Letters) {
-    pool = CutLetters(std::move(text), rule.seq_length, bytewise);
+    pool = CutLetters(std::move(text), cut_length, bytewise);
   } else {
     const WordSeparators word_seps(rule.word_sep, encoding);
     for (const char c : word_seps.Closer())
       ascii_items = ascii_items && static_cast<unsigned char>(c) < 0x80;
-    pool = bytewise ? CutWordsBytewise(std::move(text), rule.seq_length, word_seps)
-                    : CutUtf8Words(std::move(text), rule.seq_length, word_seps, sharing);
+    pool = bytewise ? CutWordsBytewise(std::move(text), cut_length, word_seps)
+                    : CutUtf8Words(std::move(text), cut_length, word_seps, sharing);
   }
+  if (rule.overlap) pool = SequencePool::Overlapping(std::move(pool), rule.seq_length);
   pool.SetEncoding(encoding, ascii_items);
   return pool;
 }

@@ -24,15 +24,19 @@ TextEncoding ChooseEncoding(const Utf8Check& check, EncodingChoice choice);
 enum class Unit { Letters, Words };
 
 // How a text is cut into items: seq_length units each, the unit a letter
-// or a word, a word ending with a separator of word_sep.
+// or a word, a word ending with a separator of word_sep. The items follow
+// one another, or with overlap one starts at every unit.
 struct CutRule {
   std::size_t seq_length = 0;
   Unit unit = Unit::Words;
   std::string_view word_sep;
+  bool overlap = false;
 };
 
 // Cuts text into the pool's items under rule. A seq_length of 0 gives no
-// items. In words mode a word cut off by the end of the text is closed by
+// items. With overlap, n units give the n - seq_length + 1 sequences that
+// start at units 1 to n - seq_length + 1, and a text of fewer units one
+// item of all of them; the units are cut as without it. In words mode a word cut off by the end of the text is closed by
 // the closer of WordSeparators, written after the text (the buffer grows
 // when its capacity is short). The first form checks the text and chooses
 // its encoding (Utf8 is taken as Auto); the second is told the encoding

@@ -26,7 +26,8 @@ SequencePool SequencePool::FixedStride(ByteBuffer text, std::size_t stride) {
   SequencePool pool;
   if (stride == 0 || text.size() == 0) return pool;
   pool.size_ = (text.size() + stride - 1) / stride;
-  pool.stride_ = stride;
+  pool.step_ = stride;
+  pool.item_bytes_ = stride;
   pool.text_ = std::move(text);
   return pool;
 }
@@ -44,9 +45,26 @@ SequencePool SequencePool::FromLetters(ByteBuffer text, LetterIndex letters,
   SequencePool pool;
   if (letters_per_item == 0 || letters.Letters() == 0) return pool;
   pool.size_ = (letters.Letters() + letters_per_item - 1) / letters_per_item;
+  pool.step_ = letters_per_item;
   pool.letters_per_item_ = letters_per_item;
   pool.text_ = std::move(text);
   pool.letters_ = std::move(letters);
+  return pool;
+}
+
+SequencePool SequencePool::Overlapping(SequencePool unit_pool, std::size_t units) {
+  SequencePool pool = std::move(unit_pool);
+  if (pool.size_ == 0 || units <= 1) return pool;
+  // A source of fewer units than a sequence holds gives one item of all.
+  const std::size_t span = std::min(units, pool.size_);
+  if (pool.letters_per_item_ != 0) {
+    pool.letters_per_item_ = span;
+  } else if (pool.item_bytes_ != 0) {
+    pool.item_bytes_ = span;
+  } else {
+    pool.last_end_ = span - 1;
+  }
+  pool.size_ -= span - 1;
   return pool;
 }
 

@@ -54,14 +54,16 @@ class ItemEnds {
 };
 
 // The ordered list of sequences read from the last source. The source's
-// bytes are held once; items are slices of them: of a fixed stride
-// (letters of an 8-bit or ASCII text), of a fixed number of characters
-// found through a letter index (letters of a UTF-8 text), or between
-// consecutive end offsets (words). Indexes here are 0-based: item 0 is the
-// first sequence of the source. The pool knows the encoding its source was
-// read in, so what is drawn from it is read the same way. A pool may also
-// be joined from the pools of several sources (Join): it then holds them
-// whole, one after the other.
+// bytes are held once; items are slices of them: of a fixed number of
+// bytes (letters of an 8-bit or ASCII text), of a fixed number of
+// characters found through a letter index (letters of a UTF-8 text), or
+// between end offsets (words). Items either follow one another or overlap,
+// one starting at every unit; an overlapping pool keeps nothing beyond the
+// units' boundaries, so its items cost no memory of their own. Indexes
+// here are 0-based: item 0 is the first sequence of the source. The pool
+// knows the encoding its source was read in, so what is drawn from it is
+// read the same way. A pool may also be joined from the pools of several
+// sources (Join): it then holds them whole, one after the other.
 class SequencePool {
  public:
   SequencePool() = default;
@@ -75,6 +77,12 @@ class SequencePool {
   // Items of letters_per_item characters each (the last may hold fewer).
   static SequencePool FromLetters(ByteBuffer text, LetterIndex letters,
                                   std::size_t letters_per_item);
+  // The overlapping sequences of units units each, from a pool whose items
+  // are single units (cut with a length of 1): item i runs from the start
+  // of unit i to the end of unit i + units - 1, so a pool of n units gives
+  // n - units + 1 items; with fewer than units units it gives one item of
+  // them all, and none without units. units must be at least 1.
+  static SequencePool Overlapping(SequencePool unit_pool, std::size_t units);
   // The items of every part, part after part, in the order given; each
   // part keeps its own bytes (nothing is copied) and no item spans two
   // parts. The encoding is Utf8 when every part is Utf8 (with ASCII items
@@ -103,13 +111,14 @@ class SequencePool {
 
   std::string_view Item(std::size_t index) const {
     if (letters_per_item_ != 0) {
-      const std::size_t start = letters_.StartOf(index * letters_per_item_);
-      const std::size_t end = letters_.StartOf((index + 1) * letters_per_item_);
+      const std::size_t first = index * step_;
+      const std::size_t start = letters_.StartOf(first);
+      const std::size_t end = letters_.StartOf(first + letters_per_item_);
       return {text_.data() + start, end - start};
     }
-    if (stride_ != 0) {
-      const std::size_t start = index * stride_;
-      const std::size_t length = std::min(stride_, text_.size() - start);
+    if (item_bytes_ != 0) {
+      const std::size_t start = index * step_;
+      const std::size_t length = std::min(item_bytes_, text_.size() - start);
       return {text_.data() + start, length};
     }
     // A joined pool has neither stride nor letters of its own: its items
@@ -118,13 +127,24 @@ class SequencePool {
     if (!parts_.empty()) [[unlikely]]
       return PartItem(index);
     const std::size_t start = index == 0 ? 0 : static_cast<std::size_t>(ends_[index - 1]);
-    return {text_.data() + start, static_cast<std::size_t>(ends_[index]) - start};
+    return {text_.data() + start, static_cast<std::size_t>(ends_[index + last_end_]) - start};
+  }
+
+  // The number of sources a joined pool draws from (those with items), 1
+  // for a pool of one source with items, and 0 for an empty pool.
+  std::size_t PartCount() const {
+    return parts_.empty() ? (size_ == 0 ? 0 : 1) : parts_.size();
+  }
+  // The pool of source part (part < PartCount()): the joined pool's part,
+  // or this pool itself.
+  const SequencePool& Part(std::size_t part) const {
+    return parts_.empty() ? *this : parts_[part];
   }
 
   // Asks for the memory that Item(index) reads first to be fetched: a
   // caller that knows the next items early hides the wait for it.
   void PrefetchItem(std::size_t index) const {
-    if (letters_per_item_ != 0) letters_.Prefetch(index * letters_per_item_);
+    if (letters_per_item_ != 0) letters_.Prefetch(index * step_);
   }
 
   // Drops every item and frees the source's bytes.
@@ -134,8 +154,16 @@ class SequencePool {
   std::string_view PartItem(std::size_t index) const;
 
   ByteBuffer text_;
-  std::size_t stride_ = 0;            // 0: items come from ends_ or letters_
+  // Letters: item i starts at letter (or byte) i * step_; the pool's items
+  // follow one another when step_ is the length of an item, and overlap
+  // when it is 1.
+  std::size_t step_ = 0;
+  std::size_t item_bytes_ = 0;        // not 0: items of so many bytes from byte i * step_
   std::size_t letters_per_item_ = 0;  // not 0: items come from letters_
+  // Words: item i ends at ends_[i + last_end_]; 0 when every end closes an
+  // item, units - 1 when the ends are those of single units and the items
+  // overlap.
+  std::size_t last_end_ = 0;
   ItemEnds ends_;
   LetterIndex letters_;
   std::size_t size_ = 0;

@@ -25,15 +25,12 @@ void PrefetchStart(std::string_view item) {
 #endif
 }
 
-FileStatus DrawIntoSink(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
-                        ByteSink& sink) {
-  if (count <= 0) return std::nullopt;
-  if (pool.Empty()) return FileError{{}, make_error_code(FileErrc::NothingToDraw)};
-
+// Writes count items, each given by pick(), back to back to sink.
+template <typename Pick>
+FileStatus DrawIntoSink(std::int64_t count, const Pick& pick, ByteSink& sink) {
   constexpr std::size_t kBlockSize = std::size_t{1} << 20;
   std::vector<char> block(kBlockSize);
   std::size_t used = 0;
-  const std::uint64_t pool_size = pool.Size();
   // The items are drawn kLookAhead places before they are copied, in the
   // same order, and their bytes are fetched into the cache meanwhile: on a
   // large pool nearly every item is a cache miss, and this way several are
@@ -41,7 +38,7 @@ FileStatus DrawIntoSink(const SequencePool& pool, std::int64_t count, RandomDraw
   constexpr std::int64_t kLookAhead = 16;
   std::string_view upcoming[kLookAhead];
   const auto draw_into = [&](std::string_view& slot) {
-    slot = pool.Item(static_cast<std::size_t>(draw.Below(pool_size)));
+    slot = pick();
     PrefetchStart(slot);
   };
   for (std::int64_t i = 0; i < count && i < kLookAhead; ++i) draw_into(upcoming[i]);
@@ -69,6 +66,26 @@ FileStatus DrawIntoSink(const SequencePool& pool, std::int64_t count, RandomDraw
   return std::nullopt;
 }
 
+FileStatus DrawMixed(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
+                     ByteSink& sink, Mix mix) {
+  if (count <= 0) return std::nullopt;
+  if (pool.Empty()) return FileError{{}, make_error_code(FileErrc::NothingToDraw)};
+  const std::uint64_t parts = pool.PartCount();
+  if (mix == Mix::Pool || parts == 1) {
+    // One draw an item: with a single source, Equal gives the bytes of Pool.
+    const std::uint64_t pool_size = pool.Size();
+    return DrawIntoSink(
+        count, [&] { return pool.Item(static_cast<std::size_t>(draw.Below(pool_size))); }, sink);
+  }
+  return DrawIntoSink(
+      count,
+      [&] {
+        const SequencePool& part = pool.Part(static_cast<std::size_t>(draw.Below(parts)));
+        return part.Item(static_cast<std::size_t>(draw.Below(part.Size())));
+      },
+      sink);
+}
+
 FileStatus WriteDrawnFile(const SequencePool& pool, const std::filesystem::path& path,
                           std::int64_t count, bool overwrite, const WriterOptions& options) {
   RandomDraw draw(options.seed ? *options.seed : ClockSeed());
@@ -83,15 +100,15 @@ FileStatus WriteDrawnFile(const SequencePool& pool, const std::filesystem::path&
   if (auto error = output.Open(path, options.links, options.mode, options.durability)) {
     return error;
   }
-  if (auto error = DrawIntoSink(pool, count, draw, output)) return error;
+  if (auto error = DrawMixed(pool, count, draw, output, Mix::Pool)) return error;
   return options.read_back != nullptr ? output.Commit(*options.read_back) : output.Commit();
 }
 
 }  // namespace
 
 FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
-                         ByteSink& sink) {
-  return DrawIntoSink(pool, count, draw, sink);
+                         ByteSink& sink, Mix mix) {
+  return DrawMixed(pool, count, draw, sink, mix);
 }
 
 FileStatus WriteSequences(const SequencePool& pool, const std::filesystem::path& path,

@@ -12,12 +12,19 @@
 
 namespace vorpel {
 
-// Draws count items uniformly with replacement from pool and writes them
-// back to back to sink, in large blocks. Nothing is written for a count of
-// 0 or less; a count of one or more needs a non-empty pool. Memory that
-// cannot be had throws std::bad_alloc, for the command to report.
+// How a draw chooses among the items of a pool joined from several
+// sources: Pool gives every item the same chance; Equal first picks one of
+// the sources with items, each with the same chance, then an item of it.
+// For a pool of one source the two draw the same items.
+enum class Mix { Pool, Equal };
+
+// Draws count items with replacement from pool, as mix says, and writes
+// them back to back to sink, in large blocks. Nothing is written for a
+// count of 0 or less; a count of one or more needs a non-empty pool.
+// Memory that cannot be had throws std::bad_alloc, for the command to
+// report.
 FileStatus DrawSequences(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
-                         ByteSink& sink);
+                         ByteSink& sink, Mix mix = Mix::Pool);
 
 struct WriterOptions {
   // A fixed seed gives reproducible output; without one every call is

@@ -86,6 +86,39 @@ std::vector<std::string> ReferenceRead(std::string_view source, std::int16_t seq
   return pool;
 }
 
+std::vector<std::string> ReferenceReadOverlapping(std::string_view source,
+                                                  std::int16_t seq_length,
+                                                  std::int16_t unit_mode,
+                                                  const std::string& word_sep) {
+  std::vector<std::string> pool;
+  if (seq_length <= 0) return pool;
+  CharStream stream(source);
+  std::string current_sequence;
+  std::int16_t unit_count = 0;
+  while (!stream.AtEndOfStream()) {
+    if (unit_mode == 2) {
+      if (unit_count == seq_length) {
+        // The first word goes: up to and including its separator.
+        std::size_t cut = 0;
+        while (!ReferenceIsSeparatorChar(current_sequence.substr(cut, 1), word_sep)) ++cut;
+        current_sequence.erase(0, cut + 1);
+        unit_count = static_cast<std::int16_t>(unit_count - 1);
+      }
+      current_sequence += ReferenceReadWord(stream, word_sep);
+    } else {
+      current_sequence += stream.Read(1);
+      if (unit_count == seq_length) {
+        current_sequence = current_sequence.substr(current_sequence.size() - seq_length);
+        unit_count = static_cast<std::int16_t>(unit_count - 1);
+      }
+    }
+    unit_count = static_cast<std::int16_t>(unit_count + 1);
+    if (unit_count == seq_length) pool.push_back(current_sequence);
+  }
+  if (unit_count > 0 && unit_count < seq_length) pool.push_back(current_sequence);
+  return pool;
+}
+
 std::string ReferenceFix(std::string_view intermediate, const std::string& word_sep,
                          const std::string& marks) {
   CharStream input(intermediate);

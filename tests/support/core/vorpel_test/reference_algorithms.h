@@ -20,6 +20,19 @@ namespace vorpel::test {
 std::vector<std::string> ReferenceRead(std::string_view source, std::int16_t seq_length,
                                        std::int16_t unit_mode, const std::string& word_sep);
 
+// The pool's items when sequences overlap, one starting at every unit: the
+// units are read as ReferenceRead reads them, and a sequence that holds
+// seq_length units loses its first one each time the next unit comes
+// (letters: the next character is appended and the last seq_length
+// characters kept; words: the characters up to and including the first
+// separator are removed from the front, then the next word appended).
+// Every full sequence is an item; a source of fewer units gives one item
+// of all of them. A seq_length of 0 or less gives no items.
+std::vector<std::string> ReferenceReadOverlapping(std::string_view source,
+                                                  std::int16_t seq_length,
+                                                  std::int16_t unit_mode,
+                                                  const std::string& word_sep);
+
 // The text the fixer writes for an intermediate text: the first character,
 // and after a byte of marks the next character that is no byte of
 // word_sep, become capitals when they are 'a' to 'z' (any other character

@@ -4,6 +4,7 @@
 #include <utf8proc.h>
 
 #include <algorithm>
+#include <deque>
 #include <cstdlib>
 #include <utility>
 
@@ -186,7 +187,7 @@ ReferenceSeparators ReferenceSeparatorsFor(const std::string& word_sep,
 std::vector<std::string> ReferenceReadCharacters(std::string_view source,
                                                  ReferenceEncoding encoding,
                                                  std::int16_t seq_length, std::int16_t unit_mode,
-                                                 const std::string& word_sep) {
+                                                 const std::string& word_sep, bool overlapping) {
   std::vector<std::string> pool;
   if (seq_length <= 0 || (unit_mode != 1 && unit_mode != 2)) return pool;
   const std::vector<std::string> characters =
@@ -200,22 +201,39 @@ std::vector<std::string> ReferenceReadCharacters(std::string_view source,
   };
   std::size_t position = 0;
   const auto at_end = [&] { return position >= characters.size(); };
+  const auto read_unit = [&] {
+    if (unit_mode == 1) return characters[position++];
+    std::string c;
+    std::string w;
+    while (!is_separator(c) && !at_end()) {
+      c = characters[position++];
+      w += c;
+    }
+    if (!is_separator(c) && at_end()) w += separators.closer;
+    return w;
+  };
+  if (overlapping) {
+    // A window of the last seq_length units, moved on one unit at a time.
+    std::deque<std::string> window;
+    const auto joined = [&window] {
+      std::string sequence;
+      for (const std::string& unit : window) sequence += unit;
+      return sequence;
+    };
+    const auto length = static_cast<std::size_t>(seq_length);
+    while (!at_end()) {
+      window.push_back(read_unit());
+      if (window.size() > length) window.pop_front();
+      if (window.size() == length) pool.push_back(joined());
+    }
+    if (!window.empty() && window.size() < length) pool.push_back(joined());
+    return pool;
+  }
   while (!at_end()) {
     std::string current_sequence;
     std::int16_t unit_count = 0;
     while (unit_count < seq_length && !at_end()) {
-      if (unit_mode == 2) {
-        std::string c;
-        std::string w;
-        while (!is_separator(c) && !at_end()) {
-          c = characters[position++];
-          w += c;
-        }
-        if (!is_separator(c) && at_end()) w += separators.closer;
-        current_sequence += w;
-      } else {
-        current_sequence += characters[position++];
-      }
+      current_sequence += read_unit();
       unit_count = static_cast<std::int16_t>(unit_count + 1);
     }
     pool.push_back(current_sequence);
@@ -226,10 +244,11 @@ std::vector<std::string> ReferenceReadCharacters(std::string_view source,
 // The same with the encoding chosen as the program chooses it: UTF-8 when
 // the source is valid UTF-8, 8-bit otherwise.
 std::vector<std::string> ReferenceReadAuto(std::string_view source, std::int16_t seq_length,
-                                           std::int16_t unit_mode, const std::string& word_sep) {
+                                           std::int16_t unit_mode, const std::string& word_sep,
+                                           bool overlapping) {
   const ReferenceEncoding encoding =
       ReferenceFirstInvalidUtf8(source) ? ReferenceEncoding::EightBit : ReferenceEncoding::Utf8;
-  return ReferenceReadCharacters(source, encoding, seq_length, unit_mode, word_sep);
+  return ReferenceReadCharacters(source, encoding, seq_length, unit_mode, word_sep, overlapping);
 }
 
 // The capitalization fix on UTF-8 text, one character (grapheme cluster)

@@ -53,16 +53,21 @@ struct ReferenceSeparators {
 ReferenceSeparators ReferenceSeparatorsFor(const std::string& word_sep, ReferenceEncoding encoding);
 
 // The reading of the documented steps, one character at a time, with
-// characters and separators as the source's encoding has them.
+// characters and separators as the source's encoding has them. With
+// overlapping, a window of seq_length units moves on one unit at a time
+// and every full window is an item (a source of fewer units gives one item
+// of all of them); otherwise the units are taken seq_length at a time.
 std::vector<std::string> ReferenceReadCharacters(std::string_view source,
                                                  ReferenceEncoding encoding,
                                                  std::int16_t seq_length, std::int16_t unit_mode,
-                                                 const std::string& word_sep);
+                                                 const std::string& word_sep,
+                                                 bool overlapping = false);
 
 // The same with the encoding chosen as the program chooses it: UTF-8 when
 // the source is valid UTF-8, 8-bit otherwise.
 std::vector<std::string> ReferenceReadAuto(std::string_view source, std::int16_t seq_length,
-                                           std::int16_t unit_mode, const std::string& word_sep);
+                                           std::int16_t unit_mode, const std::string& word_sep,
+                                           bool overlapping = false);
 
 // The capitalization fix on UTF-8 text, one character (grapheme cluster)
 // at a time: a character is capitalized only when it is one letter a-z by
