@@ -95,8 +95,9 @@ int RunListSteps(const CliOptions& options, int output_fd, std::ostream& err, co
   if (!ReadSources(session, options, reporter, parts, at)) return kExitFailure;
   at = kStandardOutputName;
   DescriptorSink output(output_fd, kStandardOutputName);
-  if (auto error = WritePoolListing(parts, options.sources, output,
-                                    CutsOverlapping(session.settings))) {
+  // Sequences of one unit each are the same either way, and overlap nothing.
+  const bool overlapping = CutsOverlapping(session.settings) && session.settings.SeqLength > 1;
+  if (auto error = WritePoolListing(parts, options.sources, output, overlapping)) {
     if (error->path.empty()) error->path = at;
     ReportFileError(reporter, *error);
     return kExitFailure;

@@ -121,10 +121,10 @@ constexpr char kFooter[] =
     "tab as \\n \\r \\t, every other control byte, and every byte from 0x80\n"
     "up that is not part of a whole UTF-8 character (all of an 8-bit\n"
     "SOURCE's), as \\xHH (two upper-case hex digits); UTF-8 characters as\n"
-    "they are. A last line gives the number of sequences, whether they\n"
-    "overlap, and each SOURCE's name, escaped alike, and encoding:\n"
-    "'3 overlapping sequences; a.txt: UTF-8; b.txt: 8-bit' (or bytes, for\n"
-    "--encoding bytes; '3 sequences; ...' with --no-overlap).\n"
+    "they are. A last line gives the number of sequences and each SOURCE's\n"
+    "name, escaped alike, and encoding: '3 sequences; a.txt: UTF-8; b.txt:\n"
+    "8-bit' (or bytes, for --encoding bytes); '3 overlapping sequences; ...'\n"
+    "when they overlap (a length of 2 or more without --no-overlap).\n"
     "\n"
     "Numbers: -l and -n are taken as the window takes them: blanks around,\n"
     "a sign, a decimal point and an exponent are allowed (' 7 ', '+5',\n"
@@ -264,7 +264,8 @@ ParseOutcome ParseArguments(int argc, const char* const* argv, std::ostream& out
                  "SOURCE both give the same bytes. --list does\n"
                  "not use it")
       ->check(CLI::IsMember({"pool", "equal"}).description(""))
-      ->type_name("pool|equal");
+      ->type_name("pool|equal")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_flag("--fix-caps,!--no-fix-caps", options.fix_caps,
                "Fix the capitals of sentence starts as the\ntext is written, or not (default on)")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

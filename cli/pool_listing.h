@@ -26,8 +26,8 @@ std::string EscapeItem(std::string_view item, TextEncoding encoding);
 // Writes the items of every part, part after part, one a line as
 // EscapeItem gives them (in its part's own encoding), then a last line
 // with the number of items and each source's name and encoding:
-// "3 sequences; a.txt: UTF-8; b.txt: 8-bit", or with overlapping
-// "3 overlapping sequences; ...". names[i] names parts[i] (escaped too, as
+// "3 sequences; a.txt: UTF-8; b.txt: 8-bit", or when the sequences
+// overlap "3 overlapping sequences; ...". names[i] names parts[i] (escaped too, as
 // UTF-8: every byte that is no part of a character as \xHH). Written in
 // large blocks.
 FileStatus WritePoolListing(std::span<const SequencePool> parts, std::span<const std::string> names,

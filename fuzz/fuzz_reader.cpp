@@ -1,6 +1,7 @@
 // The fast reader against the literal one, on arbitrary bytes and settings.
-// Input: byte 0 the mode, byte 1 the length, byte 2 the separator's length,
-// then the separator, then the source text.
+// Input: byte 0 the mode (bit 0) and the Multiple Sequences box (bit 7:
+// overlapping sequences), byte 1 the length, byte 2 the separator's
+// length, then the separator, then the source text.
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,8 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                 size - 3 - separator_length);
 
   const vorpel::SequencePool pool = vorpel::BuildPool(vorpel::test::MakeBuffer(source), settings);
-  const auto expected = vorpel::test::ReferenceReadAuto(source, settings.SeqLength,
-                                                        settings.UnitMode, settings.WordSep);
+  const auto expected =
+      vorpel::test::ReferenceReadAuto(source, settings.SeqLength, settings.UnitMode,
+                                      settings.WordSep, /*overlapping=*/settings.MultSeq != 0);
   if (pool.Size() != expected.size()) std::abort();
   for (std::size_t i = 0; i < expected.size(); ++i) {
     if (pool.Item(i) != expected[i]) std::abort();

@@ -3,7 +3,8 @@
 // bytes choose the pieces of the text (characters of every kind the
 // segmentation cares about) so that most texts are valid UTF-8; now and
 // then a raw byte makes one almost UTF-8. Input: byte 0 the mode and
-// length, byte 1 the separator, then one byte per piece. Words of a long
+// length, byte 1 the separator and (bit 7) overlapping sequences, then one
+// byte per piece. Words of a long
 // enough text are also cut by two threads in small parts.
 #include <cstdint>
 #include <cstdlib>
@@ -35,7 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   vorpel::GenerationSettings settings;
   settings.UnitMode = static_cast<std::int16_t>(1 + (data[0] & 1));
   settings.SeqLength = static_cast<std::int16_t>(1 + (data[0] >> 1) % 100);
-  settings.MultSeq = 1;
+  settings.MultSeq = static_cast<std::int16_t>(data[1] >> 7);
   settings.WordSep = separators[data[1] % separators.size()];
 
   const auto& pieces = vorpel::test::Utf8Pieces();
@@ -61,8 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     text.Resize(source.size());
     return text;
   };
-  const auto expected = vorpel::test::ReferenceReadAuto(source, settings.SeqLength,
-                                                        settings.UnitMode, settings.WordSep);
+  const auto expected =
+      vorpel::test::ReferenceReadAuto(source, settings.SeqLength, settings.UnitMode,
+                                      settings.WordSep, /*overlapping=*/settings.MultSeq != 0);
   const auto check_items = [&expected](const vorpel::SequencePool& pool) {
     if (pool.Size() != expected.size()) std::abort();
     for (std::size_t i = 0; i < expected.size(); ++i) {

@@ -39,7 +39,7 @@ while read -r line; do
   elif [[ -n $output ]]; then
     fail "README example writes to standard error: $line ($output)"
   elif [[ $command == *" --list "* ]]; then
-    if tail -n 1 "$scratch/stdout" | grep -q '^[0-9]* sequences\{0,1\}; '; then
+    if tail -n 1 "$scratch/stdout" | grep -q '^[0-9]* \(overlapping \)\{0,1\}sequences\{0,1\}; '; then
       echo "ok: $line"
     else
       fail "README example prints no pool: $line"

@@ -45,6 +45,8 @@ TEST(ParseArguments, Defaults_MatchTheProgramsStartUpSettings) {
   EXPECT_EQ(options.sources, std::vector<std::string>{"in.txt"});
   EXPECT_EQ(options.target, "out.txt");
   EXPECT_FALSE(options.list);
+  EXPECT_TRUE(options.overlap);  // the Multiple Sequences box starts ticked
+  EXPECT_EQ(options.mix, Mix::Pool);
   EXPECT_EQ(parsed.out + parsed.err, "");
 }
 
@@ -205,6 +207,30 @@ TEST(ParseArguments, CapsFlags_TheLastOneWins) {
   }
 }
 
+TEST(ParseArguments, OverlapFlagsTheLastOneWins_MixByName) {
+  const struct {
+    std::vector<std::string> args;
+    bool overlap;
+    Mix mix;
+  } cases[] = {
+      {{"--no-overlap"}, false, Mix::Pool},
+      {{"--overlap"}, true, Mix::Pool},
+      {{"--overlap", "--no-overlap"}, false, Mix::Pool},
+      {{"--no-overlap", "--overlap"}, true, Mix::Pool},
+      {{"--mix", "equal"}, true, Mix::Equal},
+      {{"--mix=pool"}, true, Mix::Pool},
+      {{"--mix", "equal", "--mix", "pool", "--no-overlap"}, false, Mix::Pool},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"a", "b"});
+    const Parsed parsed = Parse(args);
+    ASSERT_TRUE(parsed.outcome.options) << parsed.err;
+    EXPECT_EQ(parsed.outcome.options->overlap, c.overlap) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(parsed.outcome.options->mix, c.mix) << ::testing::PrintToString(c.args);
+  }
+}
+
 TEST(ParseArguments, SeparatorEscapes_Decoded) {
   const struct {
     std::string given;
@@ -257,6 +283,9 @@ TEST(ParseArguments, BadArguments_ExitTwoWithTheUsageOnStandardError) {
       {"-s", "a\\", "a", "b"},
       {"-s", "\\", "a", "b"},
       {"--fix-caps=maybe", "a", "b"},
+      {"--mix", "half", "a", "b"},
+      {"--mix", "Equal", "a", "b"},
+      {"--mix=", "a", "b"},
   };
   for (const auto& args : cases) {
     const Parsed parsed = Parse(args);
@@ -294,7 +323,8 @@ TEST(ParseArguments, Help_ExplainsEveryOptionOnStandardOutput) {
   for (const char* name :
        {"SOURCE... TARGET", "--list [OPTIONS] SOURCE...", "--list ", "-u,--unit letters|words",
         "-l,--length N", "-s,--separator TEXT", "-n,--count N", "--fix-caps,--no-fix-caps",
-        "-f,--overwrite", "--seed N", "--version", "\\n \\r", "standard output", "Exit status"}) {
+        "-f,--overwrite", "--seed N", "--version", "\\n \\r", "standard output", "Exit status",
+        "--overlap,--no-overlap", "--mix pool|equal", "overlapping sequences"}) {
     EXPECT_NE(parsed.out.find(name), std::string::npos) << name << " missing from\n" << parsed.out;
   }
 }

@@ -3,6 +3,7 @@
 // is missing, and the listing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -63,13 +64,14 @@ TEST_F(CliSources, TwoSources_ItemsOfBothInOrder) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.options;
-    args.insert(args.end(), {"--seed", "5", "-n", "300", "--no-fix-caps", "a.txt", "b.txt", "-"});
+    args.insert(args.end(), {"--no-overlap", "--seed", "5", "-n", "300", "--no-fix-caps", "a.txt",
+                             "b.txt", "-"});
     const ChildResult result = Run(args);
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_EQ(result.out, Drawn(c.items, 5, 300)) << ::testing::PrintToString(c.options);
     // The listing shows the same items.
     args = c.options;
-    args.insert(args.end(), {"--list", "a.txt", "b.txt"});
+    args.insert(args.end(), {"--no-overlap", "--list", "a.txt", "b.txt"});
     const ChildResult listed = Run(args);
     ASSERT_EQ(listed.exit_code, 0) << listed.err;
     std::string expected;
@@ -230,9 +232,74 @@ TEST_F(CliSources, EmptySources_TheirOwnWordsNamingThem) {
   EXPECT_EQ(drawn.exit_code, 0) << drawn.err;
   EXPECT_EQ(drawn.out, "Words words words ");
   // Listing an empty pool is no failure.
-  const ChildResult listed = Run({"--list", "e1.txt", "e2.txt"});
+  const ChildResult listed = Run({"--no-overlap", "--list", "e1.txt", "e2.txt"});
   EXPECT_EQ(listed.exit_code, 0) << listed.err;
   EXPECT_EQ(listed.out, "0 sequences; e1.txt: UTF-8; e2.txt: UTF-8\n");
+}
+
+// Worked by hand: by default the sequences overlap, one starting at every
+// unit of each source, and none spans two sources; the listing says so.
+TEST_F(CliSources, Overlap_ItemsOfEachSourceStartAtEveryUnit) {
+  WriteFile(dir_ / "a.txt", "one two");
+  WriteFile(dir_ / "b.txt", "three four five");
+  const struct {
+    std::vector<std::string> options;
+    Items items;
+  } cases[] = {
+      {{"-l", "2"}, {"one two ", "three four ", "four five "}},
+      {{"-l", "3", "--no-overlap", "--overlap"}, {"one two ", "three four five "}},
+      {{"-u", "letters", "-l", "5"},
+       {"one t", "ne tw", "e two", "three", "hree ", "ree f", "ee fo", "e fou", " four", "four ",
+        "our f", "ur fi", "r fiv", " five"}},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.options;
+    args.insert(args.end(), {"--seed", "6", "-n", "300", "--no-fix-caps", "a.txt", "b.txt", "-"});
+    const ChildResult result = Run(args);
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.out, Drawn(c.items, 6, 300)) << ::testing::PrintToString(c.options);
+    args = c.options;
+    args.insert(args.end(), {"--list", "a.txt", "b.txt"});
+    const ChildResult listed = Run(args);
+    ASSERT_EQ(listed.exit_code, 0) << listed.err;
+    std::string expected;
+    for (const std::string& item : c.items) expected += item + "\n";
+    expected +=
+        std::to_string(c.items.size()) + " overlapping sequences; a.txt: UTF-8; b.txt: UTF-8\n";
+    EXPECT_EQ(listed.out, expected);
+  }
+}
+
+// --mix equal: a source of 1,000 sequences and one of 10 get about half the
+// draws each; with one source that has sequences it gives the bytes of
+// --mix pool; --list does not use it.
+TEST_F(CliSources, MixEqual_EverySourceWithSequencesGetsTheSameShare) {
+  WriteFile(dir_ / "big.txt", std::string(1000, 'a'));
+  WriteFile(dir_ / "small.txt", "0123456789");
+  WriteFile(dir_ / "empty.txt", "");
+  const auto run = [&](std::vector<std::string> args) {
+    args.insert(args.begin(), {"-u", "letters", "-l", "1", "--no-fix-caps", "--seed", "8"});
+    const ChildResult result = Run(args);
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    return result.out;
+  };
+  const auto small_share = [](const std::string& text) {
+    return std::count_if(text.begin(), text.end(), [](char c) { return c != 'a'; });
+  };
+  const std::string equal =
+      run({"--mix", "equal", "-n", "20000", "big.txt", "empty.txt", "small.txt", "-"});
+  ASSERT_EQ(equal.size(), 20000u);
+  EXPECT_GT(small_share(equal), 9650);  // 10,000 expected, standard deviation about 71
+  EXPECT_LT(small_share(equal), 10350);
+  EXPECT_EQ(run({"--mix", "equal", "-n", "20000", "big.txt", "empty.txt", "small.txt", "-"}),
+            equal);
+  const std::string pool = run({"-n", "20000", "big.txt", "small.txt", "-"});
+  EXPECT_LT(small_share(pool), 270);  // 198 expected
+
+  EXPECT_EQ(run({"--mix", "equal", "-n", "500", "small.txt", "empty.txt", "-"}),
+            run({"--mix", "pool", "-n", "500", "small.txt", "empty.txt", "-"}));
+  EXPECT_EQ(run({"--mix", "equal", "--list", "big.txt", "small.txt"}),
+            run({"--list", "big.txt", "small.txt"}));
 }
 
 // The listing of the real program read back gives the engine's items for
@@ -246,16 +313,22 @@ TEST_F(CliSources, List_ReadBackGivesThePoolsItems) {
   WriteFile(dir_ / "utf8.txt", utf8);
   WriteFile(dir_ / "binary.txt", binary);
   WriteFile(dir_ / "mixed.txt", mixed);
-  for (const auto& options : std::vector<std::vector<std::string>>{
-           {"-l", "1"}, {"-l", "3", "-s", " \\t\\\\"}, {"-u", "letters", "-l", "2"}}) {
+  for (const auto& [options, overlap] : std::vector<std::pair<std::vector<std::string>, bool>>{
+           {{"-l", "1"}, false},
+           {{"-l", "3", "-s", " \\t\\\\"}, false},
+           {{"-u", "letters", "-l", "2"}, false},
+           {{"-l", "3", "-s", " \\t\\\\"}, true},
+           {{"-u", "letters", "-l", "2"}, true}}) {
     std::vector<std::string> args = options;
-    args.insert(args.end(), {"--list", "utf8.txt", "binary.txt", "mixed.txt"});
+    args.insert(args.end(), {overlap ? "--overlap" : "--no-overlap", "--list", "utf8.txt",
+                             "binary.txt", "mixed.txt"});
     const ChildResult result = Run(args);
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_EQ(result.err, "");
 
     GenerationSettings settings;
     settings.SetDefaultOptions();
+    settings.MultSeq = overlap ? 1 : 0;
     settings.UnitMode = options[0] == "-u" ? kLettersMode : kWordsMode;
     settings.SeqLength = static_cast<std::int16_t>(std::stoi(options[options[0] == "-u" ? 3 : 1]));
     if (options.size() > 2 && options[2] == "-s") settings.WordSep = " \t\\";
@@ -272,7 +345,7 @@ TEST_F(CliSources, List_ReadBackGivesThePoolsItems) {
     const ReadBackListing read = ReadListing(result.out);
     ASSERT_EQ(read.error, "") << ::testing::PrintToString(options);
     EXPECT_EQ(FirstDifference(read.items, expected), "") << ::testing::PrintToString(options);
-    EXPECT_EQ(read.last_line, std::to_string(expected.size()) +
+    EXPECT_EQ(read.last_line, std::to_string(expected.size()) + (overlap ? " overlapping" : "") +
                                   " sequences; utf8.txt: UTF-8; binary.txt: 8-bit; mixed.txt: "
                                   "8-bit");
 

@@ -40,19 +40,27 @@ TEST(SequencePoolJoin, ItemsOfEverySourceInOrder_NoneSpanningTwo) {
     Items items;
   } cases[] = {
       {"words of 2",
-       ReadSettings(kWordsMode, 2),
+       ReadSettings(kWordsMode, 2, " ", /*mult_seq=*/0),
        {"aa bb cc", "dd ee"},
        {"aa bb ", "cc ", "dd ee "}},
+      {"overlapping words of 2",
+       ReadSettings(kWordsMode, 2, " ", /*mult_seq=*/1),
+       {"aa bb cc", "dd ee"},
+       {"aa bb ", "bb cc ", "dd ee "}},
+      {"overlapping letters of 3, the second source shorter than one",
+       ReadSettings(kLettersMode, 3, " ", /*mult_seq=*/1),
+       {"abcde", "xy", "", "1234"},
+       {"abc", "bcd", "cde", "xy", "123", "234"}},
       {"words of 1, a separator at the end of the first",
        ReadSettings(kWordsMode, 1),
        {"one two ", "three"},
        {"one ", "two ", "three "}},
       {"letters of 3",
-       ReadSettings(kLettersMode, 3),
+       ReadSettings(kLettersMode, 3, " ", /*mult_seq=*/0),
        {"abcdefg", "xyz12"},
        {"abc", "def", "g", "xyz", "12"}},
       {"three sources, the middle one empty",
-       ReadSettings(kLettersMode, 2),
+       ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/0),
        {"abc", "", "de"},
        {"ab", "c", "de"}},
       {"UTF-8 letters of 1 and 8-bit letters of 1",
@@ -180,8 +188,9 @@ TEST(SequencePoolJoin, GeneratedSources_ItemsAreThePartsItemsInOrder) {
   std::mt19937 random(20261208);
   for (int round = 0; round < 300; ++round) {
     const std::int16_t mode = round % 2 == 0 ? kLettersMode : kWordsMode;
-    const GenerationSettings settings = ReadSettings(
-        mode, static_cast<std::int16_t>(1 + random() % 5), round % 3 == 0 ? " " : " ,\n");
+    const GenerationSettings settings =
+        ReadSettings(mode, static_cast<std::int16_t>(1 + random() % 5),
+                     round % 3 == 0 ? " " : " ,\n", static_cast<std::int16_t>(round / 2 % 2));
     std::vector<std::string> sources(1 + random() % 7);
     for (std::string& source : sources) {
       switch (random() % 4) {

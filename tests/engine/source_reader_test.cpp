@@ -16,6 +16,7 @@
 #include "vorpel_test/reference_algorithms.h"
 #include "vorpel_test/temp_dir.h"
 #include "vorpel_test/text_generator.h"
+#include "vorpel_test/utf8_reference.h"
 #include "word_separators.h"
 
 namespace vorpel {
@@ -178,6 +179,59 @@ TEST(WorkedExamples, ReferenceAgreesWithTheTable) {
   }
 }
 
+// The worked examples with the sequences overlapping (MultSeq 1): one
+// starts at every unit, and a source of fewer units gives one item of all.
+std::vector<WorkedExample> OverlapExamples() {
+  return {
+      {"letters and a cut-off word", "abcde", 3, " ", {"abc", "bcd", "cde"}, {"abcde "}},
+      {"words",
+       "one two three four",
+       2,
+       " ",
+       {"on", "ne", "e ", " t", "tw", "wo", "o ", " t", "th", "hr", "re", "ee", "e ", " f", "fo",
+        "ou", "ur"},
+       {"one two ", "two three ", "three four "}},
+      {"sentence",
+       "The cat sat.",
+       2,
+       " ",
+       {"Th", "he", "e ", " c", "ca", "at", "t ", " s", "sa", "at", "t."},
+       {"The cat ", "cat sat. "}},
+      {"two spaces", "a  b", 2, " ", {"a ", "  ", " b"}, {"a  ", " b "}},
+      {"line break", "a\r\nb", 2, " ", {"a\r", "\r\n", "\nb"}, {"a\r\nb "}},
+      {"exactly one sequence", "ab cd", 5, " ", {"ab cd"}, {"ab cd "}},
+      {"shorter than one sequence", "abc", 10, " ", {"abc"}, {"abc "}},
+      {"empty separator", "one two", 3, "", {"one", "ne ", "e t", " tw", "two"}, {"one two"}},
+      {"space and comma", "x,y z", 2, " ,", {"x,", ",y", "y ", " z"}, {"x,y ", "y z "}},
+      {"ends with separator", "ab cd ", 2, " ", {"ab", "b ", " c", "cd", "d "}, {"ab cd "}},
+      {"run of separators", "a   b", 2, " ", {"a ", "  ", "  ", " b"}, {"a  ", "  ", " b "}},
+      {"length 1: the runs", "ab c", 1, " ", {"a", "b", " ", "c"}, {"ab ", "c "}},
+      {"high byte separator first", "ab cd", 2, "\xE9 ", {"ab", "b ", " c", "cd"}, {"ab cd\xE9"}},
+      {"empty", "", 4, " ", {}, {}},
+  };
+}
+
+TEST(OverlapWorkedExamples, BuildPoolReadSourceAndTheReferencesGiveTheListedItems) {
+  TempDir dir;
+  for (const auto& example : OverlapExamples()) {
+    SCOPED_TRACE(example.name);
+    for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
+      const Items& expected = mode == kLettersMode ? example.letters : example.words;
+      const GenerationSettings settings =
+          Settings(mode, example.seq_length, example.word_sep, /*mult_seq=*/1);
+      EXPECT_EQ(BuildItems(example.text, settings), expected);
+      EXPECT_EQ(ReadItems(dir, example.text, settings), expected);
+      // Both references are held to the same table.
+      EXPECT_EQ(test::ReferenceReadOverlapping(example.text, example.seq_length, mode,
+                                               example.word_sep),
+                expected);
+      EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, mode, example.word_sep,
+                                        /*overlapping=*/true),
+                expected);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Differential test against the literal reading algorithm.
 
@@ -238,7 +292,9 @@ TEST(ReaderDifferential, MatchesLiteralAlgorithmOnGeneratedInputs) {
     const auto mult_seq = static_cast<std::int16_t>(rng() % 2);
     const std::string text = RandomText(rng, word_sep, i % 50 == 0 ? 3000 : 300);
 
-    const Items expected = ReferenceRead(text, seq_length, unit_mode, word_sep);
+    const Items expected = mult_seq != 0
+                               ? test::ReferenceReadOverlapping(text, seq_length, unit_mode, word_sep)
+                               : ReferenceRead(text, seq_length, unit_mode, word_sep);
     items_compared += expected.size();
     empty_pools += expected.empty() ? 1 : 0;
     const GenerationSettings settings = Settings(unit_mode, seq_length, word_sep, mult_seq);
@@ -277,6 +333,10 @@ TEST(ReaderDifferential, EveryLengthFromOneToHundredOnOneText) {
                   ReferenceRead(text, seq_length, mode, word_sep))
             << "mode " << mode << " SeqLength " << seq_length << " WordSep " << Escaped(word_sep)
             << " text " << Escaped(text);
+        ASSERT_EQ(BuildItems(text, Settings(mode, seq_length, word_sep, 1)),
+                  test::ReferenceReadOverlapping(text, seq_length, mode, word_sep))
+            << "overlapping, mode " << mode << " SeqLength " << seq_length << " WordSep "
+            << Escaped(word_sep) << " text " << Escaped(text);
       }
     }
   }
@@ -295,16 +355,23 @@ TEST(ReaderDifferential, LargeSourcesCrossingTableBlocks) {
     std::int16_t mode;
     std::int16_t seq_length;
     std::string word_sep;
+    std::int16_t mult_seq = 0;
   };
-  for (const auto& [mode, seq_length, word_sep] : std::vector<Case>{{kWordsMode, 1, " \n"},
-                                                                    {kWordsMode, 3, " "},
-                                                                    {kLettersMode, 1, " "},
-                                                                    {kLettersMode, 7, " "}}) {
-    SCOPED_TRACE("mode " + std::to_string(mode) + " SeqLength " + std::to_string(seq_length));
-    const Items expected = ReferenceRead(text, seq_length, mode, word_sep);
-    EXPECT_EQ(
-        test::FirstDifference(ReadItems(dir, text, Settings(mode, seq_length, word_sep)), expected),
-        "");
+  for (const auto& [mode, seq_length, word_sep, mult_seq] :
+       std::vector<Case>{{kWordsMode, 1, " \n"},
+                         {kWordsMode, 3, " "},
+                         {kLettersMode, 1, " "},
+                         {kLettersMode, 7, " "},
+                         {kWordsMode, 3, " ", 1},
+                         {kLettersMode, 7, " ", 1}}) {
+    SCOPED_TRACE("mode " + std::to_string(mode) + " SeqLength " + std::to_string(seq_length) +
+                 " MultSeq " + std::to_string(mult_seq));
+    const Items expected = mult_seq != 0
+                               ? test::ReferenceReadOverlapping(text, seq_length, mode, word_sep)
+                               : ReferenceRead(text, seq_length, mode, word_sep);
+    EXPECT_EQ(test::FirstDifference(
+                  ReadItems(dir, text, Settings(mode, seq_length, word_sep, mult_seq)), expected),
+              "");
   }
 }
 
@@ -358,6 +425,7 @@ TEST_F(ReadSourceTest, SecondRead_ReplacesEveryItem) {
 TEST_F(ReadSourceTest, SameFileTwice_SameItems) {
   const auto path = Source("same.txt", "The quick brown fox jumps.");
   session_.settings.SetDefaultOptions();
+  session_.settings.MultSeq = 0;
   ASSERT_EQ(ReadSource(session_, path, reporter_), ReadOutcome::Read);
   const Items first = PoolItems(session_.pool);
   ASSERT_EQ(ReadSource(session_, path, reporter_), ReadOutcome::Read);
@@ -394,26 +462,36 @@ TEST_F(ReadSourceTest, PoolBeyondSixteenBits_IsEmptiedByNextRead) {
   }
 }
 
-TEST_F(ReadSourceTest, MultipleSequencesBox_GivesSameItems) {
+// The box clear (0) cuts runs one after another; any other value, the
+// ticked box's 1 or not, overlapping sequences.
+TEST_F(ReadSourceTest, MultipleSequencesBox_ClearGivesRunsAnyOtherValueOverlaps) {
   std::mt19937_64 rng(5);
   for (int i = 0; i < 200; ++i) {
     const std::string& word_sep = WordSeps()[rng() % WordSeps().size()];
     const std::string text = RandomText(rng, word_sep, 200);
     const auto seq_length = static_cast<std::int16_t>(1 + rng() % 12);
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
+      EXPECT_EQ(BuildItems(text, Settings(mode, seq_length, word_sep, 0)),
+                ReferenceRead(text, seq_length, mode, word_sep))
+          << Escaped(text);
       EXPECT_EQ(BuildItems(text, Settings(mode, seq_length, word_sep, 1)),
-                BuildItems(text, Settings(mode, seq_length, word_sep, 0)))
+                test::ReferenceReadOverlapping(text, seq_length, mode, word_sep))
           << Escaped(text);
       EXPECT_EQ(BuildItems(text, Settings(mode, seq_length, word_sep, -7)),
-                ReferenceRead(text, seq_length, mode, word_sep));
+                BuildItems(text, Settings(mode, seq_length, word_sep, 1)));
     }
   }
 }
 
-TEST_F(ReadSourceTest, FreshDefaults_ReadFourWordsSeparatedBySpace) {
+TEST_F(ReadSourceTest, FreshDefaults_ReadOverlappingFourWordsSeparatedBySpace) {
   session_.settings.SetDefaultOptions();
-  ASSERT_EQ(ReadSource(session_, Source("s.txt", "The cat sat on the mat."), reporter_),
-            ReadOutcome::Read);
+  const auto path = Source("s.txt", "The cat sat on the mat.");
+  ASSERT_EQ(ReadSource(session_, path, reporter_), ReadOutcome::Read);
+  EXPECT_EQ(PoolItems(session_.pool),
+            (Items{"The cat sat on ", "cat sat on the ", "sat on the mat. "}));
+  // The Multiple Sequences box cleared: runs one after another.
+  session_.settings.MultSeq = 0;
+  ASSERT_EQ(ReadSource(session_, path, reporter_), ReadOutcome::Read);
   EXPECT_EQ(PoolItems(session_.pool), (Items{"The cat sat on ", "the mat. "}));
 }
 

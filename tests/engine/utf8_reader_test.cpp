@@ -167,12 +167,12 @@ std::vector<Example> Examples() {
 TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
   for (const auto& example : Examples()) {
     SCOPED_TRACE(example.name);
-    EXPECT_EQ(
-        BuildItems(example.text, ReadSettings(kLettersMode, example.seq_length, example.word_sep)),
-        example.letters);
-    EXPECT_EQ(
-        BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length, example.word_sep)),
-        example.words);
+    EXPECT_EQ(BuildItems(example.text, ReadSettings(kLettersMode, example.seq_length,
+                                                    example.word_sep, /*mult_seq=*/0)),
+              example.letters);
+    EXPECT_EQ(BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length,
+                                                    example.word_sep, /*mult_seq=*/0)),
+              example.words);
     // The reference is held to the same table.
     EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep),
               example.letters);
@@ -181,11 +181,59 @@ TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
   }
 }
 
+// Overlapping sequences (MultSeq 1) of characters and of words whose
+// separators are characters beyond ASCII.
+TEST(Utf8WorkedExamples, OverlappingSequencesOfCharacters) {
+  const std::string em = kEmDash;
+  const std::string thumbs = kThumbsMedium;
+  const std::string nfd_e = std::string("e") + kCombiningAcute;
+  const std::vector<Example> examples = {
+      {"café and an emoji in letters of 2",
+       "caf\xC3\xA9 " + thumbs,
+       2,
+       " ",
+       {"ca", "af", "f\xC3\xA9", "\xC3\xA9 ", " " + thumbs},
+       {"caf\xC3\xA9 " + thumbs + " "}},
+      {"the é as e and a combining accent",
+       "caf" + nfd_e + " " + thumbs,
+       2,
+       " ",
+       {"ca", "af", "f" + nfd_e, nfd_e + " ", " " + thumbs},
+       {"caf" + nfd_e + " " + thumbs + " "}},
+      {"em dashes end words",
+       "a" + em + "b" + em + "c",
+       2,
+       em,
+       {"a" + em, em + "b", "b" + em, em + "c"},
+       {"a" + em + "b" + em, "b" + em + "c" + em}},
+      {"fewer characters than a sequence", thumbs + "x", 3, " ", {thumbs + "x"}, {thumbs + "x "}},
+  };
+  for (const auto& example : examples) {
+    SCOPED_TRACE(example.name);
+    EXPECT_EQ(BuildItems(example.text, ReadSettings(kLettersMode, example.seq_length,
+                                                    example.word_sep, /*mult_seq=*/1)),
+              example.letters);
+    EXPECT_EQ(BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length,
+                                                    example.word_sep, /*mult_seq=*/1)),
+              example.words);
+    EXPECT_EQ(
+        test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep, true),
+        example.letters);
+    EXPECT_EQ(
+        test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep, true),
+        example.words);
+  }
+}
+
 TEST(Utf8WorkedExamples, BytesChoiceCutsBytesWithRawSeparators) {
   // "café 👍🏽" byte by byte, and the em dash's three bytes each a separator.
   const std::string text = "caf\xC3\xA9";
-  EXPECT_EQ(BuildItems(text, ReadSettings(kLettersMode, 2), EncodingChoice::Bytes),
+  EXPECT_EQ(BuildItems(text, ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/0),
+                       EncodingChoice::Bytes),
             (Items{"ca", "f\xC3", "\xA9"}));
+  EXPECT_EQ(BuildItems(text, ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/1),
+                       EncodingChoice::Bytes),
+            (Items{"ca", "af", "f\xC3", "\xC3\xA9"}));
   const std::string em = kEmDash;
   EXPECT_EQ(BuildItems(std::string(kLeftQuote) + "a", ReadSettings(kWordsMode, 1, em),
                        EncodingChoice::Bytes),
@@ -249,11 +297,14 @@ TEST(Utf8ReaderDifferential, MatchesTheReferenceOnGeneratedUtf8Texts) {
     const auto seq_length =
         static_cast<std::int16_t>(round % 5 == 0 ? 1 + random() % 100 : 1 + random() % 6);
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
-      const Items expected = test::ReferenceReadAuto(text, seq_length, mode, word_sep);
-      const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep));
+      const auto mult_seq = static_cast<std::int16_t>(round % 2);
+      const Items expected =
+          test::ReferenceReadAuto(text, seq_length, mode, word_sep, mult_seq != 0);
+      const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep, mult_seq));
       items += expected.size();
       if (built != expected) {
-        ADD_FAILURE() << "mode " << mode << " SeqLength " << seq_length << " WordSep "
+        ADD_FAILURE() << "MultSeq " << mult_seq << " mode " << mode << " SeqLength " << seq_length
+                      << " WordSep "
                       << Escaped(word_sep) << "\n text " << Escaped(text) << "\n expected "
                       << Escaped(expected) << "\n got " << Escaped(built);
         ++failures;
@@ -272,11 +323,13 @@ TEST(Utf8ReaderDifferential, AlmostUtf8TextsAreCutAsBytes) {
     ASSERT_FALSE(CheckUtf8(text).Valid()) << Escaped(text);
     const auto seq_length = static_cast<std::int16_t>(1 + random() % 6);
     for (const std::int16_t mode : {kLettersMode, kWordsMode}) {
-      const Items expected = test::ReferenceReadCharacters(text, test::ReferenceEncoding::EightBit,
-                                                           seq_length, mode, word_sep);
-      const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep));
+      const auto mult_seq = static_cast<std::int16_t>(round % 2);
+      const Items expected = test::ReferenceReadCharacters(
+          text, test::ReferenceEncoding::EightBit, seq_length, mode, word_sep, mult_seq != 0);
+      const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep, mult_seq));
       if (built != expected) {
-        ADD_FAILURE() << "mode " << mode << " WordSep " << Escaped(word_sep) << "\n text "
+        ADD_FAILURE() << "MultSeq " << mult_seq << " mode " << mode << " WordSep "
+                      << Escaped(word_sep) << "\n text "
                       << Escaped(text) << "\n expected " << Escaped(expected) << "\n got "
                       << Escaped(built);
         ++failures;
@@ -293,15 +346,19 @@ TEST(Utf8ReaderDifferential, LongTextAcrossManyBlocksAndItems) {
   std::mt19937 random(8);
   std::string text;
   while (text.size() < 300000) text += test::RandomUtf8(random, 40, {" ", " ", "\xE2\x80\x94"});
-  for (const auto& [mode, seq_length, word_sep] :
-       std::vector<std::tuple<std::int16_t, std::int16_t, std::string>>{
-           {kLettersMode, 1, " "},
-           {kLettersMode, 100, " "},
-           {kWordsMode, 4, " "},
-           {kWordsMode, 1, std::string(" ") + kEmDash}}) {
-    SCOPED_TRACE("mode " + std::to_string(mode) + " SeqLength " + std::to_string(seq_length));
-    EXPECT_EQ(test::FirstDifference(BuildItems(text, ReadSettings(mode, seq_length, word_sep)),
-                                    test::ReferenceReadAuto(text, seq_length, mode, word_sep)),
+  for (const auto& [mode, seq_length, word_sep, mult_seq] :
+       std::vector<std::tuple<std::int16_t, std::int16_t, std::string, std::int16_t>>{
+           {kLettersMode, 1, " ", 0},
+           {kLettersMode, 100, " ", 0},
+           {kWordsMode, 4, " ", 0},
+           {kWordsMode, 1, std::string(" ") + kEmDash, 0},
+           {kLettersMode, 100, " ", 1},
+           {kWordsMode, 4, std::string(" ") + kEmDash, 1}}) {
+    SCOPED_TRACE("mode " + std::to_string(mode) + " SeqLength " + std::to_string(seq_length) +
+                 " MultSeq " + std::to_string(mult_seq));
+    EXPECT_EQ(test::FirstDifference(
+                  BuildItems(text, ReadSettings(mode, seq_length, word_sep, mult_seq)),
+                  test::ReferenceReadAuto(text, seq_length, mode, word_sep, mult_seq != 0)),
               "");
   }
 }
@@ -332,8 +389,10 @@ TEST(Utf8ReaderDifferential, SharedOutInPartsGivesTheSameItems) {
       text += test::RandomUtf8(random, 20, {" ", " ", kEmDash, long_mark, kThumbsMedium});
     }
     const auto seq_length = static_cast<std::int16_t>(1 + random() % 5);
-    const GenerationSettings settings = ReadSettings(kWordsMode, seq_length, word_sep);
-    const Items expected = test::ReferenceReadAuto(text, seq_length, kWordsMode, word_sep);
+    const auto mult_seq = static_cast<std::int16_t>(round % 2);
+    const GenerationSettings settings = ReadSettings(kWordsMode, seq_length, word_sep, mult_seq);
+    const Items expected =
+        test::ReferenceReadAuto(text, seq_length, kWordsMode, word_sep, mult_seq != 0);
     // The two threads race for the parts, so each cut may split them
     // differently: every size of part is cut more than once.
     for (const std::size_t part_bytes : {64, 64, 64, 128, 128, 200, 200, 1024, 1024}) {
@@ -360,7 +419,8 @@ TEST(Utf8ReaderDifferential, ALongSourceSharedOutGivesTheItemsOfOneThread) {
   }
   std::string text;
   while (text.size() < (std::size_t{33} << 20)) text += chunk;
-  const GenerationSettings settings = ReadSettings(kWordsMode, 3, std::string(" ") + kEmDash);
+  const GenerationSettings settings =
+      ReadSettings(kWordsMode, 3, std::string(" ") + kEmDash, /*mult_seq=*/0);
   const auto cut = [&](const WordCutSharing& sharing) {
     return BuildPool(test::MakeBuffer(text, 8), settings, TextEncoding::Utf8, false, sharing);
   };

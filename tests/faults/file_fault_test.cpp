@@ -64,6 +64,7 @@ TEST_P(SourceRaceTest, RemovedBetweenExistenceTestAndOpening_ReportedNeverWrongI
   Session session;
   session.settings.SetDefaultOptions();
   session.settings.SeqLength = 2;
+  session.settings.MultSeq = 0;
   const Events expected_items = ReferenceRead(kSourceText, 2, kWordsMode, " ");
   const std::string gone_detail =
       source.string() + ": " + std::make_error_code(std::errc::no_such_file_or_directory).message();

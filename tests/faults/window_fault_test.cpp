@@ -49,6 +49,7 @@ class WindowFaultTest : public WindowTest {
   void ReadInLettersOfHundred() {
     session_.settings.UnitMode = kLettersMode;
     session_.settings.SeqLength = 100;
+    session_.settings.MultSeq = 0;
     WriteBytes(Path("source.txt"), SourceText());
     ReadSource(Path("source.txt"));
     ASSERT_EQ(session_.pool.Size(), 2000u);

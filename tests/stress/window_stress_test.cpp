@@ -10,7 +10,9 @@
 // - the settings are what the Options rules, the overwrite box and the
 //   Write command made them, and lie in their ranges;
 // - a Read leaves the pool holding the items of the literal reference
-//   reader on the file as it was, or keeps it when the file is missing;
+//   reader on the file as it was (overlapping sequences while the Multiple
+//   Sequences box is ticked, runs one after another while it is clear), or
+//   keeps it when the file is missing;
 // - every file a Write produces is a concatenation of pool items, with the
 //   literal capitalization fix applied to the intermediate file when the
 //   fix is on; a refused or failed Write changes no file and leaves no
@@ -385,7 +387,8 @@ class WindowStressTest : public WindowTest {
         const std::optional<std::string> bytes = ReadAll(path);
         if (!bytes) return Fault("the model could not read " + path.string());
         expected = test::ReferenceReadAuto(*bytes, model_.settings.SeqLength,
-                                           model_.settings.UnitMode, model_.settings.WordSep);
+                                           model_.settings.UnitMode, model_.settings.WordSep,
+                                           /*overlapping=*/model_.settings.MultSeq != 0);
         if (!test::ReferenceFirstInvalidUtf8(*bytes)) encoding = test::ReferenceEncoding::Utf8;
       }
     }

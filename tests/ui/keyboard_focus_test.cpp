@@ -149,6 +149,7 @@ class DoneFocusTest : public KeyboardFocusTest {
   void SetUp() override {
     KeyboardFocusTest::SetUp();
     WriteBytes(Path("source.txt"), "one two three four five six seven eight ");
+    session_.settings.MultSeq = 0;
     ReadSource(Path("source.txt"));
     ASSERT_EQ(session_.pool.Size(), 2u);
     Click(MainControl<QCheckBox>("cbxOWrite"));

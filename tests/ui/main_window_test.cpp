@@ -46,6 +46,7 @@ TEST_F(MainWindowTest, EditingTheNumber_ChangesNoSeqOnlyOnWrite) {
 
 TEST_F(MainWindowTest, ReadMissingSource_OneBeepErrorFNEAndThePoolKept) {
   WriteBytes(Path("source.txt"), "one two three four five six seven eight nine ");
+  session_.settings.MultSeq = 0;
   ReadSource(Path("source.txt"));
   ASSERT_EQ(session_.pool.Size(), 3u);
   EXPECT_EQ(beeps_, 0);

@@ -59,7 +59,9 @@ TEST_F(SeparatorCharactersTest, LettersOfAUtf8SourceAreWholeCharacters) {
   Trigger("O_Options");
   Click(Control<QRadioButton>("Options", QStringLiteral("rbtLetters")));
   Type(Control<QLineEdit>("Options", QStringLiteral("txtSeqLength")), QStringLiteral("2"));
+  Click(Control<QCheckBox>("Options", QStringLiteral("cbxMultSeq")));  // runs one after another
   Click(Control<QPushButton>("Options", QStringLiteral("btnOK")));
+  ASSERT_EQ(session_.settings.MultSeq, 0);
   const auto items = ReadItems("caf\xC3\xA9 \xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD");
   EXPECT_EQ(items,
             (std::vector<std::string>{"ca", "f\xC3\xA9", " \xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"}));

@@ -1,7 +1,10 @@
 // The Write button from end to end: the checks with their beeps and
 // dialogs, the number of sequences, both routes, and file errors.
 
+#include <QCheckBox>
 #include <QLabel>
+#include <QRadioButton>
+#include <set>
 
 #include "vorpel_test/window_test.h"
 
@@ -169,6 +172,38 @@ TEST_F(WriteCommandTest, SecondWrite_DrawsFromTheSamePoolAndShowsOneDone) {
   EXPECT_EQ(ReadBytes(Path("second.txt")), "go. go. ");
   EXPECT_EQ(WindowsNamed("Done").size(), 1);
   EXPECT_EQ(ShownDialogs(), QStringList{"Done"});
+}
+
+// Letters of 3 of "abcdef" chosen in the Options dialog: with Multiple
+// Sequences ticked, as it starts, a Read and a Write give the overlapping
+// sequences "abc" "bcd" "cde" "def"; cleared, the runs "abc" "def".
+TEST_F(WriteCommandTest, MultipleSequencesTicked_OverlappingSequencesCleared_RunsOneAfterAnother) {
+  WriteBytes(Path("source.txt"), "abcdef");
+  for (const bool ticked : {true, false}) {
+    SCOPED_TRACE(ticked ? "ticked" : "cleared");
+    Trigger("O_Options");
+    Click(Control<QRadioButton>("Options", "rbtLetters"));
+    Type(Control<QLineEdit>("Options", "txtSeqLength"), QStringLiteral("3"));
+    auto* multiple = Control<QCheckBox>("Options", "cbxMultSeq");
+    if (multiple->isChecked() != ticked) Click(multiple);
+    auto* fix = Control<QCheckBox>("Options", "cbxFixCap");
+    if (fix->isChecked()) Click(fix);
+    Click(Control<QPushButton>("Options", "btnOK"));
+    ASSERT_EQ(session_.settings.MultSeq, ticked ? 1 : 0);
+
+    ReadSource(Path("source.txt"));
+    const std::set<QByteArray> items = ticked ? std::set<QByteArray>{"abc", "bcd", "cde", "def"}
+                                              : std::set<QByteArray>{"abc", "def"};
+    ASSERT_EQ(session_.pool.Size(), items.size());
+    const QString target = Path(ticked ? "ticked.txt" : "cleared.txt");
+    Write("200", target);
+    const QByteArray written = ReadBytes(target);
+    ASSERT_EQ(written.size(), 600);
+    std::set<QByteArray> drawn;
+    for (qsizetype at = 0; at < written.size(); at += 3) drawn.insert(written.mid(at, 3));
+    EXPECT_EQ(drawn, items);  // each of the few items comes up among 200 draws
+  }
+  EXPECT_EQ(beeps_, 0);
 }
 
 TEST_F(WriteCommandTest, TargetWithNonAsciiName_IsWrittenUnderThatName) {

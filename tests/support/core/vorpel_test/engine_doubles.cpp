@@ -50,12 +50,13 @@ std::vector<std::string> PoolItems(const SequencePool& pool) {
 }
 
 GenerationSettings ReadSettings(std::int16_t unit_mode, std::int16_t seq_length,
-                                std::string word_sep) {
+                                std::string word_sep, std::int16_t mult_seq) {
   GenerationSettings settings;
   settings.SetDefaultOptions();
   settings.UnitMode = unit_mode;
   settings.SeqLength = seq_length;
   settings.WordSep = std::move(word_sep);
+  settings.MultSeq = mult_seq;
   return settings;
 }
 

@@ -46,9 +46,10 @@ ByteBuffer MakeBuffer(std::string_view bytes, std::size_t spare = 1);
 std::vector<std::string> PoolItems(const SequencePool& pool);
 
 // The settings after start-up with the unit, the length and the
-// separator of a Read set.
+// separator of a Read set, and MultSeq: 1 as at start-up (the sequences
+// overlap), 0 for sequences one after another.
 GenerationSettings ReadSettings(std::int16_t unit_mode, std::int16_t seq_length,
-                                std::string word_sep = " ");
+                                std::string word_sep = " ", std::int16_t mult_seq = 1);
 
 // The pool of text read with settings.
 SequencePool PoolOf(std::string_view text, const GenerationSettings& settings,

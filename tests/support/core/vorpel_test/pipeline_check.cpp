@@ -140,7 +140,8 @@ struct PipelineRun {
 // the encoding the joined pool names when the fix is on. Nothing is drawn
 // from an empty pool: the command stops there.
 PipelineRun Run(const PipelineCase& c) {
-  const GenerationSettings settings = ReadSettings(c.unit_mode, c.seq_length, c.word_sep);
+  const GenerationSettings settings =
+      ReadSettings(c.unit_mode, c.seq_length, c.word_sep, c.overlap ? 1 : 0);
   PipelineRun run;
   std::vector<SequencePool> parts;
   for (const std::string& source : c.sources) {
@@ -158,10 +159,10 @@ PipelineRun Run(const PipelineCase& c) {
   FileStatus error;
   if (c.fix) {
     CapitalizingSink fixer(output, c.word_sep, SentenceEndMarks, run.fix_encoding);
-    error = DrawSequences(pool, c.count, draw, fixer);
+    error = DrawSequences(pool, c.count, draw, fixer, c.mix);
     if (!error) error = fixer.Finish();
   } else {
-    error = DrawSequences(pool, c.count, draw, output);
+    error = DrawSequences(pool, c.count, draw, output, c.mix);
   }
   if (error) run.failure = "the draw reported an error";
   run.written = std::move(output.text);
@@ -205,15 +206,24 @@ std::string Compare(const PipelineCase& c) {
                                             : ReferenceEncoding::Utf8;
     const bool ascii_as_bytes =
         encoding == ReferenceEncoding::Utf8 && IsAscii(source) && !HoldsWideCharacter(sep);
-    const std::vector<std::string> expected =
-        encoding == ReferenceEncoding::RawBytes
-            ? ReferenceRead(source, c.seq_length, c.unit_mode, sep)
-            : ReferenceReadCharacters(source, encoding, c.seq_length, c.unit_mode, sep);
+    const auto read = [&](bool overlapping) {
+      if (encoding != ReferenceEncoding::RawBytes) {
+        return ReferenceReadCharacters(source, encoding, c.seq_length, c.unit_mode, sep,
+                                       overlapping);
+      }
+      return overlapping ? ReferenceReadOverlapping(source, c.seq_length, c.unit_mode, sep)
+                         : ReferenceRead(source, c.seq_length, c.unit_mode, sep);
+    };
+    // The runs one after another hold the source once, then the closer.
+    const std::vector<std::string> runs = read(false);
+    const std::vector<std::string> expected = c.overlap ? read(true) : runs;
     if (const auto difference = FirstDifference(run.parts[i], expected); !difference.empty()) {
       return name + "the pool differs from the reference reading: " + difference;
     }
     if (ascii_as_bytes) {
-      const auto literal = ReferenceRead(source, c.seq_length, c.unit_mode, sep);
+      const auto literal = c.overlap
+                               ? ReferenceReadOverlapping(source, c.seq_length, c.unit_mode, sep)
+                               : ReferenceRead(source, c.seq_length, c.unit_mode, sep);
       if (const auto difference = FirstDifference(run.parts[i], literal); !difference.empty()) {
         return name + "ASCII read as UTF-8 differs from the literal 8-bit reading: " + difference;
       }
@@ -222,7 +232,7 @@ std::string Compare(const PipelineCase& c) {
       return name + "the pool names another encoding than the source's";
     }
     std::string closer;
-    for (const std::string& item : expected) closer += item;
+    for (const std::string& item : runs) closer += item;
     closer.erase(0, std::min(source.size(), closer.size()));
     const bool stray = encoding == ReferenceEncoding::Utf8 && ReferenceFirstInvalidUtf8(closer);
     stray_closers.push_back(stray ? closer : std::string());
@@ -238,12 +248,25 @@ std::string Compare(const PipelineCase& c) {
   if (all.empty()) return {};
 
   // The items the same seed draws, back to back, and where the stray
-  // closers lie in them.
+  // closers lie in them. The equal mix draws a source with items first,
+  // when there are several.
+  std::vector<std::size_t> with_items;  // the parts that have items
+  for (std::size_t part = 0; part < part_ends.size(); ++part) {
+    if (part_ends[part] > (part == 0 ? 0 : part_ends[part - 1])) with_items.push_back(part);
+  }
   RandomDraw draw(c.seed);
+  const auto draw_index = [&] {
+    if (c.mix == Mix::Pool || with_items.size() == 1) {
+      return static_cast<std::size_t>(draw.Below(all.size()));
+    }
+    const std::size_t part = with_items[draw.Below(with_items.size())];
+    const std::size_t first = part == 0 ? 0 : part_ends[part - 1];
+    return first + static_cast<std::size_t>(draw.Below(part_ends[part] - first));
+  };
   std::string drawn;
   std::vector<bool> in_stray_closer;
   for (std::int64_t k = 0; k < c.count; ++k) {
-    const auto index = static_cast<std::size_t>(draw.Below(all.size()));
+    const std::size_t index = draw_index();
     const std::string& item = all[index];
     const auto part = static_cast<std::size_t>(
         std::upper_bound(part_ends.begin(), part_ends.end(), index) - part_ends.begin());
@@ -308,6 +331,8 @@ PipelineCase PipelineCaseFrom(std::span<const std::uint8_t> input) {
                                                 EncodingChoice::Utf8, EncodingChoice::Bytes};
   c.encoding = kChoices[(flags >> 2) & 3];
   const std::size_t sources = 1 + ((flags >> 4) & 3) % 3;
+  c.overlap = (flags & 0x40) != 0;
+  c.mix = (flags & 0x80) != 0 ? Mix::Equal : Mix::Pool;
   c.seq_length = static_cast<std::int16_t>(bytes.Next() % 101);
   c.count = bytes.Next() % 64 - 1;
   c.seed = bytes.Next();
@@ -336,7 +361,9 @@ PipelineCase PipelineCaseFrom(std::span<const std::uint8_t> input) {
 std::string Describe(const PipelineCase& c) {
   std::string out = c.unit_mode == kWordsMode ? "words" : "letters";
   out += " of " + std::to_string(c.seq_length) + ", separator " + Escaped(c.word_sep) +
-         ", --encoding " + EncodingName(c.encoding) + (c.fix ? ", fix" : ", no fix") + ", count " +
+         ", --encoding " + EncodingName(c.encoding) + (c.fix ? ", fix" : ", no fix") +
+         (c.overlap ? ", overlapping" : "") + (c.mix == Mix::Equal ? ", mix equal" : "") +
+         ", count " +
          std::to_string(c.count) + ", seed " + std::to_string(c.seed) + "; sources";
   for (const std::string& source : c.sources) out += ' ' + Escaped(source);
   return out;
