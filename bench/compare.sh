@@ -8,8 +8,8 @@
 #   VORPEL_COMPARE_DIR     work folder (default ${TMPDIR:-/tmp}/vorpel-compare); it gets
 #                          about 1 GB of corpora and outputs, and results/ with the raw data
 #   VORPEL_COMPARE_ROUNDS  timed rounds per job, at least 9 (default 9)
-#   VORPEL_COMPARE_PARTS   which parts to run, any of: quiet utf8 size count scattered
-#                          (default all five; they run in that order)
+#   VORPEL_COMPARE_PARTS   which parts to run, any of: quiet utf8 overlap size count
+#                          scattered (default all six; they run in that order)
 #   VORPEL_COMPARE_QUIET_WAIT  before the quiet part, wait up to this many seconds
 #                          (polling every 30 s) for the 1-minute load average to fall
 #                          below VORPEL_COMPARE_QUIET_LOAD (default 1.0); default 0
@@ -39,7 +39,7 @@ make_corpus=$build_dir/bench/vorpel_make_corpus
 scatter=$build_dir/bench/vorpel_scatter_memory
 work=${VORPEL_COMPARE_DIR:-${TMPDIR:-/tmp}/vorpel-compare}
 rounds=${VORPEL_COMPARE_ROUNDS:-9}
-parts=${VORPEL_COMPARE_PARTS:-quiet utf8 size count scattered}
+parts=${VORPEL_COMPARE_PARTS:-quiet utf8 overlap size count scattered}
 
 for tool in "$cli" "$make_corpus" "$scatter"; do
   [[ -x $tool ]] || { echo "missing $tool: build the Release targets first" >&2; exit 1; }
@@ -178,20 +178,22 @@ trap stop_scatter EXIT
 
 cli_q=$(printf '%q' "$cli")
 
-# The jobs' commands.
+# The jobs' commands. Those of a length above 1 cut sequences one after
+# another (--no-overlap), as every job did before sequences overlapped by
+# default; the overlap part has jobs of its own.
 line_ours="$cli_q -u words -l 1 -s '\\n' -n 32767 --no-fix-caps -f corpus out"
 line_theirs="shuf -r -n 32767 -o out corpus"
 cat_job="cat corpus > /dev/null"
 letters_ours="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f corpus out"
-words_ours="$cli_q -f corpus out"
-big_ours="$cli_q -u letters -l 100 -n 2000000 --no-fix-caps -f corpus out"
+words_ours="$cli_q --no-overlap -f corpus out"
+big_ours="$cli_q -u letters -l 100 --no-overlap -n 2000000 --no-fix-caps -f corpus out"
 big_theirs="head -c 200M corpus > out2"
 # The big output goes to a new file: the same job over an existing file
 # also waits until the new text is on disk before it replaces the old.
 new_output="rm -f out out2; sync"
-replace_ours="$cli_q -u letters -l 100 -n 2000000 --no-fix-caps -f corpus replaced"
-big_new_ours="$cli_q -u letters -l 100 -n 2000000 --no-fix-caps -f corpus new"
-caps_ours="$cli_q -u letters -l 100 -n 2000000 --fix-caps -f corpus out"
+replace_ours="$cli_q -u letters -l 100 --no-overlap -n 2000000 --no-fix-caps -f corpus replaced"
+big_new_ours="$cli_q -u letters -l 100 --no-overlap -n 2000000 --no-fix-caps -f corpus new"
+caps_ours="$cli_q -u letters -l 100 --no-overlap -n 2000000 --fix-caps -f corpus out"
 # Items of words 4: one per 4 separators, and one more for a trailing part.
 spaces=$(tr -cd ' ' <corpus | wc -c)
 items=$(((spaces + 3) / 4 + 1))
@@ -327,13 +329,42 @@ utf8_part() {
   utf8_letters_mem=$(peak_kib "$utf8_letters")
   limit_kib=$(awk -v c="$corpus_bytes" 'BEGIN { printf "%.0f", (1.2 * c + 32 * 1048576) / 1024 }')
   say "| UTF-8 letters, length 1, peak memory | $(mb "$utf8_letters_mem") MiB | | | <= $(mb "$limit_kib") MiB (1.2 x corpus + 32 MiB) | $(verdict "$utf8_letters_mem" "$limit_kib") |"
-  utf8_words="$cli_q -f corpus-utf8 out"
-  time_pair utf8-words4 "$utf8_words" "$cli_q -f corpus out"
+  utf8_words="$cli_q --no-overlap -f corpus-utf8 out"
+  time_pair utf8-words4 "$utf8_words" "$cli_q --no-overlap -f corpus out"
   r=$(ratio "$ours_s" "$theirs_s")
   say "| UTF-8 words, length 4 vs the same on the ASCII corpus, wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $r | <= 1.5 | $(verdict "$r" 1.5) |"
-  utf8_draw="$cli_q -u letters -l 100 -n 32767 --no-fix-caps -f corpus-utf8 out"
+  utf8_draw="$cli_q -u letters -l 100 --no-overlap -n 32767 --no-fix-caps -f corpus-utf8 out"
   time_pair utf8-letters100 "$utf8_draw" "$utf8_letters"
   say "| UTF-8 letters, length 100, 32,767 drawn, vs length 1 (the drawing's cost), wall | $(ms "$ours_s") ms | $(ms "$theirs_s") ms | $(ms "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')") ms more | well under 1 s | $(verdict "$(awk -v a="$ours_s" -v b="$theirs_s" 'BEGIN { print a - b }')" 0.5) |"
+}
+
+# ----------------------------------------------------------------- overlap
+# Overlapping sequences of length 4 keep only the boundaries of the single
+# units, as the cut of length 1 does: each overlapping Read, letters and
+# words on both corpora, against the Read of length 1 without overlap.
+overlap_part() {
+  say ""
+  say "## Overlapping sequences"
+  say ""
+  say "Load average at the start: $(load). Wall times are the median and the slowest round."
+  say ""
+  say "| job | overlap, length 4 (median, slowest) | no overlap, length 1 (median, slowest) | ratio | target | |"
+  say "|---|---|---|---|---|---|"
+  local source unit name ours theirs r mem_ours mem_theirs limit_kib
+  for source in corpus corpus-utf8; do
+    for unit in letters words; do
+      name="overlap-$unit-$source"
+      ours="$cli_q -u $unit -l 4 --overlap -n 32767 --no-fix-caps -f $source out"
+      theirs="$cli_q -u $unit -l 1 --no-overlap -n 32767 --no-fix-caps -f $source out"
+      time_pair "$name" "$ours" "$theirs"
+      r=$(ratio "$ours_s" "$theirs_s")
+      say "| $unit of $source, wall | $(ours_ms) | $(theirs_ms) | $r | <= 1.1 | $(verdict "$r" 1.1) |"
+      mem_ours=$(peak_kib "$ours")
+      mem_theirs=$(peak_kib "$theirs")
+      limit_kib=$(awk -v t="$mem_theirs" 'BEGIN { printf "%.0f", 1.1 * t + 16 * 1024 }')
+      say "| $unit of $source, peak memory | $(mb "$mem_ours") MiB | $(mb "$mem_theirs") MiB | $(ratio "$mem_ours" "$mem_theirs") | <= $(mb "$limit_kib") MiB (1.1 x length 1 + 16 MiB) | $(verdict "$mem_ours" "$limit_kib") |"
+    done
+  done
 }
 
 # ------------------------------------------------------------------ growth
@@ -350,7 +381,7 @@ size_part() {
     src=corpus-$size
     line="$cli_q -u words -l 1 -s '\\n' -n 32767 --no-fix-caps -f $src out"
     letters="$cli_q -u letters -l 1 -n 32767 --no-fix-caps -f $src out"
-    words="$cli_q -f $src out"
+    words="$cli_q --no-overlap -f $src out"
     reference="cat $src > /dev/null"
     hyperfine --warmup 1 --runs "$rounds" --prepare sync --style none \
       --export-json "$results/size-$size.json" \
@@ -371,8 +402,8 @@ count_part() {
   say "| count | words 4 (about $((corpus_bytes / items)) B each) | letters 100 (100 B each) |"
   say "|---|---|---|"
   for count in 0 250000 500000 1000000 2000000; do
-    words="$cli_q -n $count -f corpus out"
-    letters="$cli_q -u letters -l 100 -n $count --no-fix-caps -f corpus out"
+    words="$cli_q --no-overlap -n $count -f corpus out"
+    letters="$cli_q -u letters -l 100 --no-overlap -n $count --no-fix-caps -f corpus out"
     hyperfine --warmup 1 --runs "$rounds" --prepare sync --style none \
       --export-json "$results/count-$count.json" \
       -- "$words" "$letters" >/dev/null 2>&1
@@ -386,6 +417,7 @@ count_part() {
 # machine for any part after it.
 wants quiet && quiet_part
 wants utf8 && utf8_part
+wants overlap && overlap_part
 wants size && size_part
 wants count && count_part
 wants scattered && scattered_part

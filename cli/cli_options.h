@@ -19,8 +19,8 @@ struct CliOptions {
   std::int16_t seq_length = 4;
   std::string word_sep = " ";
   std::int64_t count = 128;
-  bool overlap = true;                // one sequence starting at every unit
-  Mix mix = Mix::Pool;                // how the draws share out among the sources
+  bool overlap = true;  // one sequence starting at every unit
+  Mix mix = Mix::Pool;  // how the draws share out among the sources
   bool fix_caps = true;
   bool overwrite = false;
   std::optional<std::uint64_t> seed;  // none: seeded from the clock

@@ -36,12 +36,11 @@ struct CutRule {
 // Cuts text into the pool's items under rule. A seq_length of 0 gives no
 // items. With overlap, n units give the n - seq_length + 1 sequences that
 // start at units 1 to n - seq_length + 1, and a text of fewer units one
-// item of all of them; the units are cut as without it. In words mode a word cut off by the end of the text is closed by
-// the closer of WordSeparators, written after the text (the buffer grows
-// when its capacity is short). The first form checks the text and chooses
-// its encoding (Utf8 is taken as Auto); the second is told the encoding
-// and whether the text is all ASCII. The pool knows its encoding, and
-// whether its items are all ASCII.
+// item of all of them; the units are cut as without it. In words mode a word cut off by the end of
+// the text is closed by the closer of WordSeparators, written after the text (the buffer grows when
+// its capacity is short). The first form checks the text and chooses its encoding (Utf8 is taken as
+// Auto); the second is told the encoding and whether the text is all ASCII. The pool knows its
+// encoding, and whether its items are all ASCII.
 SequencePool BuildPool(ByteBuffer text, const CutRule& rule,
                        EncodingChoice choice = EncodingChoice::Auto);
 SequencePool BuildPool(ByteBuffer text, const CutRule& rule, TextEncoding encoding, bool ascii_only,

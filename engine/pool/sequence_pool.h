@@ -132,14 +132,10 @@ class SequencePool {
 
   // The number of sources a joined pool draws from (those with items), 1
   // for a pool of one source with items, and 0 for an empty pool.
-  std::size_t PartCount() const {
-    return parts_.empty() ? (size_ == 0 ? 0 : 1) : parts_.size();
-  }
+  std::size_t PartCount() const { return parts_.empty() ? (size_ == 0 ? 0 : 1) : parts_.size(); }
   // The pool of source part (part < PartCount()): the joined pool's part,
   // or this pool itself.
-  const SequencePool& Part(std::size_t part) const {
-    return parts_.empty() ? *this : parts_[part];
-  }
+  const SequencePool& Part(std::size_t part) const { return parts_.empty() ? *this : parts_[part]; }
 
   // Asks for the memory that Item(index) reads first to be fetched: a
   // caller that knows the next items early hides the wait for it.

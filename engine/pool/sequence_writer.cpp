@@ -66,8 +66,8 @@ FileStatus DrawIntoSink(std::int64_t count, const Pick& pick, ByteSink& sink) {
   return std::nullopt;
 }
 
-FileStatus DrawMixed(const SequencePool& pool, std::int64_t count, RandomDraw& draw,
-                     ByteSink& sink, Mix mix) {
+FileStatus DrawMixed(const SequencePool& pool, std::int64_t count, RandomDraw& draw, ByteSink& sink,
+                     Mix mix) {
   if (count <= 0) return std::nullopt;
   if (pool.Empty()) return FileError{{}, make_error_code(FileErrc::NothingToDraw)};
   const std::uint64_t parts = pool.PartCount();

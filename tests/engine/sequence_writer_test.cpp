@@ -214,10 +214,8 @@ TEST(DrawSequences, DrawsAreUniformOverOverlappingItems) {
     std::size_t item_bytes;
   } cases[] = {
       {"bytes", test::ReadSettings(kLettersMode, 2, " ", 1), "0123456789", 2},
-      {"UTF-8 letters",
-       test::ReadSettings(kLettersMode, 2, " ", 1),
-       "\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6\xCE\xB7\xCE\xB8\xCE\xB9\xCE\xBA",
-       4},
+      {"UTF-8 letters", test::ReadSettings(kLettersMode, 2, " ", 1),
+       "\xCE\xB1\xCE\xB2\xCE\xB3\xCE\xB4\xCE\xB5\xCE\xB6\xCE\xB7\xCE\xB8\xCE\xB9\xCE\xBA", 4},
       {"words", test::ReadSettings(kWordsMode, 2, " ", 1), "a0 a1 a2 a3 a4 a5 a6 a7 a8 a9 ", 6},
   };
   for (const auto& c : cases) {
@@ -271,8 +269,8 @@ TEST(DrawSequences, EqualMixGivesEverySourceWithItemsTheSameShare) {
   EXPECT_NE(drawn(Mix::Equal, 32), equal);
 
   const std::string whole_pool = drawn(Mix::Pool, 31);
-  const auto small_in_pool = std::count_if(whole_pool.begin(), whole_pool.end(),
-                                           [](char c) { return c != 'a'; });
+  const auto small_in_pool =
+      std::count_if(whole_pool.begin(), whole_pool.end(), [](char c) { return c != 'a'; });
   // Expected 20,000 * 10 / 1,010, about 198.
   EXPECT_GT(small_in_pool, 130);
   EXPECT_LT(small_in_pool, 270);

@@ -222,9 +222,9 @@ TEST(OverlapWorkedExamples, BuildPoolReadSourceAndTheReferencesGiveTheListedItem
       EXPECT_EQ(BuildItems(example.text, settings), expected);
       EXPECT_EQ(ReadItems(dir, example.text, settings), expected);
       // Both references are held to the same table.
-      EXPECT_EQ(test::ReferenceReadOverlapping(example.text, example.seq_length, mode,
-                                               example.word_sep),
-                expected);
+      EXPECT_EQ(
+          test::ReferenceReadOverlapping(example.text, example.seq_length, mode, example.word_sep),
+          expected);
       EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, mode, example.word_sep,
                                         /*overlapping=*/true),
                 expected);
@@ -292,9 +292,9 @@ TEST(ReaderDifferential, MatchesLiteralAlgorithmOnGeneratedInputs) {
     const auto mult_seq = static_cast<std::int16_t>(rng() % 2);
     const std::string text = RandomText(rng, word_sep, i % 50 == 0 ? 3000 : 300);
 
-    const Items expected = mult_seq != 0
-                               ? test::ReferenceReadOverlapping(text, seq_length, unit_mode, word_sep)
-                               : ReferenceRead(text, seq_length, unit_mode, word_sep);
+    const Items expected =
+        mult_seq != 0 ? test::ReferenceReadOverlapping(text, seq_length, unit_mode, word_sep)
+                      : ReferenceRead(text, seq_length, unit_mode, word_sep);
     items_compared += expected.size();
     empty_pools += expected.empty() ? 1 : 0;
     const GenerationSettings settings = Settings(unit_mode, seq_length, word_sep, mult_seq);

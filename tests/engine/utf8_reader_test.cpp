@@ -216,24 +216,22 @@ TEST(Utf8WorkedExamples, OverlappingSequencesOfCharacters) {
     EXPECT_EQ(BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length,
                                                     example.word_sep, /*mult_seq=*/1)),
               example.words);
-    EXPECT_EQ(
-        test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep, true),
-        example.letters);
-    EXPECT_EQ(
-        test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep, true),
-        example.words);
+    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep, true),
+              example.letters);
+    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep, true),
+              example.words);
   }
 }
 
 TEST(Utf8WorkedExamples, BytesChoiceCutsBytesWithRawSeparators) {
   // "café 👍🏽" byte by byte, and the em dash's three bytes each a separator.
   const std::string text = "caf\xC3\xA9";
-  EXPECT_EQ(BuildItems(text, ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/0),
-                       EncodingChoice::Bytes),
-            (Items{"ca", "f\xC3", "\xA9"}));
-  EXPECT_EQ(BuildItems(text, ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/1),
-                       EncodingChoice::Bytes),
-            (Items{"ca", "af", "f\xC3", "\xC3\xA9"}));
+  EXPECT_EQ(
+      BuildItems(text, ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/0), EncodingChoice::Bytes),
+      (Items{"ca", "f\xC3", "\xA9"}));
+  EXPECT_EQ(
+      BuildItems(text, ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/1), EncodingChoice::Bytes),
+      (Items{"ca", "af", "f\xC3", "\xC3\xA9"}));
   const std::string em = kEmDash;
   EXPECT_EQ(BuildItems(std::string(kLeftQuote) + "a", ReadSettings(kWordsMode, 1, em),
                        EncodingChoice::Bytes),
@@ -304,9 +302,8 @@ TEST(Utf8ReaderDifferential, MatchesTheReferenceOnGeneratedUtf8Texts) {
       items += expected.size();
       if (built != expected) {
         ADD_FAILURE() << "MultSeq " << mult_seq << " mode " << mode << " SeqLength " << seq_length
-                      << " WordSep "
-                      << Escaped(word_sep) << "\n text " << Escaped(text) << "\n expected "
-                      << Escaped(expected) << "\n got " << Escaped(built);
+                      << " WordSep " << Escaped(word_sep) << "\n text " << Escaped(text)
+                      << "\n expected " << Escaped(expected) << "\n got " << Escaped(built);
         ++failures;
       }
     }
@@ -329,9 +326,8 @@ TEST(Utf8ReaderDifferential, AlmostUtf8TextsAreCutAsBytes) {
       const Items built = BuildItems(text, ReadSettings(mode, seq_length, word_sep, mult_seq));
       if (built != expected) {
         ADD_FAILURE() << "MultSeq " << mult_seq << " mode " << mode << " WordSep "
-                      << Escaped(word_sep) << "\n text "
-                      << Escaped(text) << "\n expected " << Escaped(expected) << "\n got "
-                      << Escaped(built);
+                      << Escaped(word_sep) << "\n text " << Escaped(text) << "\n expected "
+                      << Escaped(expected) << "\n got " << Escaped(built);
         ++failures;
       }
       // In letters mode every byte is one letter.

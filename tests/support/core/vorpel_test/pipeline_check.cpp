@@ -363,8 +363,7 @@ std::string Describe(const PipelineCase& c) {
   out += " of " + std::to_string(c.seq_length) + ", separator " + Escaped(c.word_sep) +
          ", --encoding " + EncodingName(c.encoding) + (c.fix ? ", fix" : ", no fix") +
          (c.overlap ? ", overlapping" : "") + (c.mix == Mix::Equal ? ", mix equal" : "") +
-         ", count " +
-         std::to_string(c.count) + ", seed " + std::to_string(c.seed) + "; sources";
+         ", count " + std::to_string(c.count) + ", seed " + std::to_string(c.seed) + "; sources";
   for (const std::string& source : c.sources) out += ' ' + Escaped(source);
   return out;
 }

@@ -86,8 +86,7 @@ std::vector<std::string> ReferenceRead(std::string_view source, std::int16_t seq
   return pool;
 }
 
-std::vector<std::string> ReferenceReadOverlapping(std::string_view source,
-                                                  std::int16_t seq_length,
+std::vector<std::string> ReferenceReadOverlapping(std::string_view source, std::int16_t seq_length,
                                                   std::int16_t unit_mode,
                                                   const std::string& word_sep) {
   std::vector<std::string> pool;

@@ -28,8 +28,7 @@ std::vector<std::string> ReferenceRead(std::string_view source, std::int16_t seq
 // separator are removed from the front, then the next word appended).
 // Every full sequence is an item; a source of fewer units gives one item
 // of all of them. A seq_length of 0 or less gives no items.
-std::vector<std::string> ReferenceReadOverlapping(std::string_view source,
-                                                  std::int16_t seq_length,
+std::vector<std::string> ReferenceReadOverlapping(std::string_view source, std::int16_t seq_length,
                                                   std::int16_t unit_mode,
                                                   const std::string& word_sep);
 

@@ -4,8 +4,8 @@
 #include <utf8proc.h>
 
 #include <algorithm>
-#include <deque>
 #include <cstdlib>
+#include <deque>
 #include <utility>
 
 #include "vorpel_test/reference_algorithms.h"
