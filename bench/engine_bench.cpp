@@ -40,6 +40,7 @@ void ReadSource(benchmark::State& state, std::int16_t unit_mode, std::int16_t le
   NullReporter reporter;
   vorpel::Session session;
   session.settings.SetDefaultOptions();
+  session.settings.MultSeq = 0;  // every benchmark here cuts runs one after another
   session.settings.UnitMode = unit_mode;
   session.settings.SeqLength = length;
   const auto bytes = fs::file_size(SourceFile());
@@ -59,6 +60,7 @@ void Write(benchmark::State& state, std::int16_t fix_cap) {
   NullReporter reporter;
   vorpel::Session session;
   session.settings.SetDefaultOptions();
+  session.settings.MultSeq = 0;
   session.settings.UnitMode = vorpel::kLettersMode;
   session.settings.SeqLength = 100;
   session.settings.FixCap = fix_cap;
@@ -125,6 +127,7 @@ void DrawFrom(benchmark::State& state, const vorpel::SequencePool& pool) {
 void Draw(benchmark::State& state, std::int16_t unit_mode, bool utf8) {
   vorpel::GenerationSettings settings;
   settings.SetDefaultOptions();
+  settings.MultSeq = 0;
   settings.UnitMode = unit_mode;
   settings.SeqLength = 4;
   vorpel::SequencePool pool;
@@ -145,6 +148,7 @@ void Draw(benchmark::State& state, std::int16_t unit_mode, bool utf8) {
 void BM_DrawWordsJoined(benchmark::State& state) {
   vorpel::GenerationSettings settings;
   settings.SetDefaultOptions();
+  settings.MultSeq = 0;
   settings.UnitMode = vorpel::kWordsMode;
   settings.SeqLength = 4;
   std::string text;

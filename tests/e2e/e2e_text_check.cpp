@@ -1,6 +1,6 @@
 // Checks the files that one Write of the desktop program left behind, with
-// the program's default settings (words, four to a sequence, a blank ends a
-// word, capitals fixed), against a plain model written out here:
+// the program's default settings (words, four to a sequence, overlapping, a
+// blank ends a word, capitals fixed), against a plain model written out here:
 //
 //   vorpel_e2e_text_check SOURCE INTERMEDIATE TARGET COUNT
 //
@@ -22,7 +22,7 @@
 namespace vorpel {
 namespace {
 
-constexpr int kWordsPerSequence = 4;
+constexpr std::size_t kWordsPerSequence = 4;
 constexpr char kWordSep = ' ';
 constexpr std::string_view kSentenceEnds = ".!?_";
 
@@ -34,22 +34,30 @@ std::optional<std::string> ReadWholeFile(const char* path) {
 
 // The sequences a Read makes of the source: a word runs up to and including
 // the next blank, a word cut off by the end of the source gets one, and every
-// four words make one sequence (the last may hold fewer).
+// four words in a row make one sequence, one starting at every word (the
+// Multiple Sequences box starts ticked); a source of fewer words makes one
+// sequence of them all.
 std::vector<std::string> SequencesOf(const std::string& source) {
+  std::vector<std::string> words;
+  for (std::size_t pos = 0; pos < source.size();) {
+    const std::size_t blank = source.find(kWordSep, pos);
+    if (blank == std::string::npos) {
+      words.push_back(source.substr(pos) + kWordSep);
+      pos = source.size();
+    } else {
+      words.push_back(source.substr(pos, blank + 1 - pos));
+      pos = blank + 1;
+    }
+  }
   std::vector<std::string> sequences;
-  std::size_t pos = 0;
-  while (pos < source.size()) {
+  if (words.empty()) return sequences;
+  const std::size_t count =
+      words.size() < kWordsPerSequence ? 1 : words.size() - kWordsPerSequence + 1;
+  for (std::size_t first = 0; first < count; ++first) {
     std::string sequence;
-    for (int word = 0; word < kWordsPerSequence && pos < source.size(); ++word) {
-      const std::size_t blank = source.find(kWordSep, pos);
-      if (blank == std::string::npos) {
-        sequence += source.substr(pos);
-        sequence += kWordSep;
-        pos = source.size();
-      } else {
-        sequence += source.substr(pos, blank + 1 - pos);
-        pos = blank + 1;
-      }
+    for (std::size_t word = first; word < first + kWordsPerSequence && word < words.size();
+         ++word) {
+      sequence += words[word];
     }
     sequences.push_back(sequence);
   }
