@@ -26,7 +26,6 @@ TEST(CliGolden, FixedSeedOnFixedSource_GivesTheCommittedOutput) {
       {"words4_fixcaps_seed20261208.txt", {"--seed", "20261208", "-n", "40", "--no-overlap"}},
       {"letters3_seed7.txt",
        {"--seed", "7", "-u", "letters", "-l", "3", "-n", "60", "--no-fix-caps", "--no-overlap"}},
-      {"words4_overlap_fixcaps_seed20261208.txt", {"--seed", "20261208", "-n", "40"}},
       {"lines_seed99.txt", {"--seed", "99", "-l", "1", "-s", "\\n", "-n", "12", "--no-fix-caps"}},
   };
   TempDir dir;

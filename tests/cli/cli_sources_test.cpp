@@ -12,6 +12,7 @@
 #include "random_draw.h"
 #include "run_cli.h"
 #include "source_reader.h"
+#include "vorpel_test/chi_square.h"
 #include "vorpel_test/engine_doubles.h"
 #include "vorpel_test/files.h"
 #include "vorpel_test/printing.h"
@@ -291,6 +292,11 @@ TEST_F(CliSources, MixEqual_EverySourceWithSequencesGetsTheSameShare) {
   ASSERT_EQ(equal.size(), 20000u);
   EXPECT_GT(small_share(equal), 9650);  // 10,000 expected, standard deviation about 71
   EXPECT_LT(small_share(equal), 10350);
+  std::vector<int> digits(10);
+  for (const char c : equal) {
+    if (c != 'a') ++digits[static_cast<std::size_t>(c - '0')];
+  }
+  EXPECT_LT(ChiSquareAgainstUniform(digits), 30.0);  // 9 degrees of freedom; p below 0.0005
   EXPECT_EQ(run({"--mix", "equal", "-n", "20000", "big.txt", "empty.txt", "small.txt", "-"}),
             equal);
   const std::string pool = run({"-n", "20000", "big.txt", "small.txt", "-"});

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <limits>
-#include <numeric>
 #include <set>
 #include <string>
 #include <vector>
@@ -233,68 +232,6 @@ TEST(DrawSequences, DrawsAreUniformOverOverlappingItems) {
       ++counts[static_cast<std::size_t>(found - items.begin())];
     }
     EXPECT_LT(ChiSquareAgainstUniform(counts), 30.0);  // 8 degrees of freedom; p below 0.0003
-  }
-}
-
-// A pool of 1,000 one-letter items ('a') joined with one of ten ('0' to
-// '9'), and empty sources beside them: Equal gives each source half the
-// draws, and the ten items of the small one their tenth each; Pool gives
-// the small one its 10 in 1,010.
-TEST(DrawSequences, EqualMixGivesEverySourceWithItemsTheSameShare) {
-  std::vector<SequencePool> parts;
-  parts.push_back(LetterPool(std::string(1000, 'a'), 1));
-  parts.push_back(SequencePool());
-  parts.push_back(LetterPool("0123456789", 1));
-  const SequencePool pool = SequencePool::Join(std::move(parts));
-  ASSERT_EQ(pool.PartCount(), 2u);
-  constexpr int kDraws = 20000;
-  const auto drawn = [&](Mix mix, std::uint64_t seed) {
-    RandomDraw draw(seed);
-    test::StringSink sink;
-    EXPECT_TRUE(Succeeded(DrawSequences(pool, kDraws, draw, sink, mix)));
-    return sink.text;
-  };
-  const std::string equal = drawn(Mix::Equal, 31);
-  ASSERT_EQ(equal.size(), static_cast<std::size_t>(kDraws));
-  std::vector<int> digits(10);
-  for (const char c : equal) {
-    if (c != 'a') ++digits[static_cast<std::size_t>(c - '0')];
-  }
-  const int small_share = std::accumulate(digits.begin(), digits.end(), 0);
-  // Expected 10,000 with a standard deviation of about 71.
-  EXPECT_GT(small_share, 9650);
-  EXPECT_LT(small_share, 10350);
-  EXPECT_LT(ChiSquareAgainstUniform(digits), 30.0);  // 9 degrees of freedom
-  EXPECT_EQ(drawn(Mix::Equal, 31), equal);
-  EXPECT_NE(drawn(Mix::Equal, 32), equal);
-
-  const std::string whole_pool = drawn(Mix::Pool, 31);
-  const auto small_in_pool =
-      std::count_if(whole_pool.begin(), whole_pool.end(), [](char c) { return c != 'a'; });
-  // Expected 20,000 * 10 / 1,010, about 198.
-  EXPECT_GT(small_in_pool, 130);
-  EXPECT_LT(small_in_pool, 270);
-}
-
-// With one source that has items, Equal draws the same bytes as Pool: it
-// makes no draw of its own to pick the source.
-TEST(DrawSequences, EqualMixOfOneSourceWithItemsIsThePool) {
-  for (const bool with_empty_sources : {false, true}) {
-    std::vector<SequencePool> parts;
-    if (with_empty_sources) parts.push_back(SequencePool());
-    parts.push_back(test::PoolOf("one two three four five six seven",
-                                 test::ReadSettings(kWordsMode, 2, " ", 1)));
-    if (with_empty_sources) parts.push_back(SequencePool());
-    const SequencePool pool = SequencePool::Join(std::move(parts));
-    for (const std::uint64_t seed : {1u, 2u, 3u}) {
-      RandomDraw pool_draw(seed);
-      RandomDraw equal_draw(seed);
-      test::StringSink pool_sink;
-      test::StringSink equal_sink;
-      ASSERT_TRUE(Succeeded(DrawSequences(pool, 500, pool_draw, pool_sink, Mix::Pool)));
-      ASSERT_TRUE(Succeeded(DrawSequences(pool, 500, equal_draw, equal_sink, Mix::Equal)));
-      EXPECT_EQ(equal_sink.text, pool_sink.text) << seed;
-    }
   }
 }
 
