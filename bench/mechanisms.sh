@@ -69,7 +69,7 @@ say() { printf '%s\n' "$*" | tee -a "$summary"; }
 declare -A jobs=(
   [letters1]="-u letters -l 1 -n 32767 --no-fix-caps -f corpus out"
   [utf8-letters1]="-u letters -l 1 -n 32767 --no-fix-caps -f corpus-utf8 out"
-  [utf8-words4]="-f corpus-utf8 out"
+  [utf8-words4]="--no-overlap -f corpus-utf8 out"
 )
 # Mechanism (names of vorpel_tuned_cli, joined by + to turn off several),
 # job, and whether the scattered condition applies.
