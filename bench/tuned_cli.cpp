@@ -17,20 +17,6 @@
 
 namespace {
 
-struct Switch {
-  std::string_view name;
-  bool vorpel::Tuning::*on;
-};
-
-constexpr Switch kSwitches[] = {
-    {"avx2-check", &vorpel::Tuning::avx2_utf8_check},
-    {"free-huge-pages", &vorpel::Tuning::huge_pages_from_free_blocks},
-    {"part-chooser", &vorpel::Tuning::part_chooser},
-    {"two-half-read", &vorpel::Tuning::two_half_read},
-    {"two-thread-word-cut", &vorpel::Tuning::two_thread_word_cut},
-    {"two-thread-letter-index", &vorpel::Tuning::two_thread_letter_index},
-};
-
 // Turns off the mechanisms named in the comma-separated list.
 bool TurnOff(std::string_view list, vorpel::Tuning& tuning) {
   while (!list.empty()) {
@@ -38,7 +24,7 @@ bool TurnOff(std::string_view list, vorpel::Tuning& tuning) {
     const std::string_view name = list.substr(0, comma);
     list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
     bool known = false;
-    for (const Switch& each : kSwitches) {
+    for (const vorpel::Mechanism& each : vorpel::kMechanisms) {
       if (name == each.name || name == "all") {
         tuning.*each.on = false;
         known = true;

@@ -6,6 +6,8 @@
 // programs always run with all of them on; the benchmarks turn one off at
 // a time to measure what it gains.
 
+#include <string_view>
+
 namespace vorpel {
 
 struct Tuning {
@@ -26,6 +28,20 @@ struct Tuning {
   bool two_thread_word_cut = true;
   // The characters of a long UTF-8 source indexed by two threads.
   bool two_thread_letter_index = true;
+};
+
+// Each mechanism's switch, under the name the benchmarks give it.
+struct Mechanism {
+  std::string_view name;
+  bool Tuning::*on;
+};
+inline constexpr Mechanism kMechanisms[] = {
+    {"avx2-check", &Tuning::avx2_utf8_check},
+    {"free-huge-pages", &Tuning::huge_pages_from_free_blocks},
+    {"part-chooser", &Tuning::part_chooser},
+    {"two-half-read", &Tuning::two_half_read},
+    {"two-thread-word-cut", &Tuning::two_thread_word_cut},
+    {"two-thread-letter-index", &Tuning::two_thread_letter_index},
 };
 
 // The tuning the engine runs with: all on unless a benchmark set it.

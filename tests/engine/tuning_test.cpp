@@ -4,6 +4,7 @@
 
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,22 +21,14 @@ namespace vorpel {
 namespace {
 
 // Each speed mechanism turned off alone, and all of them at once.
-std::vector<std::pair<const char*, Tuning>> MechanismsOff() {
-  std::vector<std::pair<const char*, Tuning>> off;
-  const std::pair<const char*, bool Tuning::*> switches[] = {
-      {"avx2_utf8_check", &Tuning::avx2_utf8_check},
-      {"huge_pages_from_free_blocks", &Tuning::huge_pages_from_free_blocks},
-      {"part_chooser", &Tuning::part_chooser},
-      {"two_half_read", &Tuning::two_half_read},
-      {"two_thread_word_cut", &Tuning::two_thread_word_cut},
-      {"two_thread_letter_index", &Tuning::two_thread_letter_index},
-  };
+std::vector<std::pair<std::string_view, Tuning>> MechanismsOff() {
+  std::vector<std::pair<std::string_view, Tuning>> off;
   Tuning none;
-  for (const auto& [name, on] : switches) {
+  for (const Mechanism& mechanism : kMechanisms) {
     Tuning tuning;
-    tuning.*on = false;
-    none.*on = false;
-    off.emplace_back(name, tuning);
+    tuning.*mechanism.on = false;
+    none.*mechanism.on = false;
+    off.emplace_back(mechanism.name, tuning);
   }
   off.emplace_back("all", none);
   return off;
