@@ -123,12 +123,6 @@ TEST(WritePoolListing, LastLine_CountsAndNamesEverySource) {
     for (const std::string& text : c.texts) parts.push_back(PoolOf(text, letters, c.choice));
     EXPECT_EQ(Listing(parts, c.names), c.listing) << c.what;
   }
-  // Overlapping sequences are named so.
-  std::vector<SequencePool> parts;
-  parts.push_back(PoolOf("abc", ReadSettings(kLettersMode, 2, " ", /*mult_seq=*/1)));
-  test::StringSink sink;
-  EXPECT_FALSE(WritePoolListing(parts, std::vector<std::string>{"a"}, sink, true));
-  EXPECT_EQ(sink.text, "ab\nbc\n2 overlapping sequences; a: UTF-8\n");
 }
 
 // Reading the listing back gives exactly the pool's items, on generated

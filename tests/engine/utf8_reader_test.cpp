@@ -164,21 +164,29 @@ std::vector<Example> Examples() {
   };
 }
 
-TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
-  for (const auto& example : Examples()) {
+// The reader and the reference both give each example's items, cut one
+// after another (mult_seq 0) or overlapping (1).
+void ExpectTheListedItems(const std::vector<Example>& examples, std::int16_t mult_seq) {
+  for (const auto& example : examples) {
     SCOPED_TRACE(example.name);
     EXPECT_EQ(BuildItems(example.text, ReadSettings(kLettersMode, example.seq_length,
-                                                    example.word_sep, /*mult_seq=*/0)),
+                                                    example.word_sep, mult_seq)),
               example.letters);
-    EXPECT_EQ(BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length,
-                                                    example.word_sep, /*mult_seq=*/0)),
+    EXPECT_EQ(BuildItems(example.text,
+                         ReadSettings(kWordsMode, example.seq_length, example.word_sep, mult_seq)),
               example.words);
     // The reference is held to the same table.
-    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep),
+    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep,
+                                      mult_seq != 0),
               example.letters);
-    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep),
+    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep,
+                                      mult_seq != 0),
               example.words);
   }
+}
+
+TEST(Utf8WorkedExamples, BuildPoolAndReferenceGiveTheListedItems) {
+  ExpectTheListedItems(Examples(), /*mult_seq=*/0);
 }
 
 // Overlapping sequences (MultSeq 1) of characters and of words whose
@@ -208,19 +216,7 @@ TEST(Utf8WorkedExamples, OverlappingSequencesOfCharacters) {
        {"a" + em + "b" + em, "b" + em + "c" + em}},
       {"fewer characters than a sequence", thumbs + "x", 3, " ", {thumbs + "x"}, {thumbs + "x "}},
   };
-  for (const auto& example : examples) {
-    SCOPED_TRACE(example.name);
-    EXPECT_EQ(BuildItems(example.text, ReadSettings(kLettersMode, example.seq_length,
-                                                    example.word_sep, /*mult_seq=*/1)),
-              example.letters);
-    EXPECT_EQ(BuildItems(example.text, ReadSettings(kWordsMode, example.seq_length,
-                                                    example.word_sep, /*mult_seq=*/1)),
-              example.words);
-    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 1, example.word_sep, true),
-              example.letters);
-    EXPECT_EQ(test::ReferenceReadAuto(example.text, example.seq_length, 2, example.word_sep, true),
-              example.words);
-  }
+  ExpectTheListedItems(examples, /*mult_seq=*/1);
 }
 
 TEST(Utf8WorkedExamples, BytesChoiceCutsBytesWithRawSeparators) {
